@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Quadrix needs on Debian 12 (run as root).
+set -euo pipefail
+PACKAGES=(cmake g++ clang make qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth fonts-liberation fonts-dejavu-core)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

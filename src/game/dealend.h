@@ -1,0 +1,21 @@
+#pragma once
+// The end of a deal: the winner, the host's credit settlement, bankruptcy, the next leader.
+#include <QString>
+
+class TmainFrm;
+
+class TDealEnd
+{
+public:
+    explicit TDealEnd(TmainFrm &w) : w(w) {}
+
+    static int lossFor(int cardsLeft); // 0; 1..9: n; 10..12: 2n; 13: 39
+
+    void endDeal(int winnerPort, const QString &winnerNick);
+    void settleCredits(const QString &winnerNick);
+    void onCredit(const QString &port, const QString &nick, const QString &credit); // "[CREDIT]"
+    bool onIStart(const QString &nick);                                            // "[iSTART]": false when not seated
+
+private:
+    TmainFrm &w;
+};

@@ -1,0 +1,24 @@
+#pragma once
+// The host's side of a table's membership: hosting, admission, departure, ping check, Stop Game.
+#include <QString>
+
+class TmainFrm;
+
+class THostAdmission
+{
+public:
+    explicit THostAdmission(TmainFrm &w) : w(w) {}
+
+    void gHostHosting();
+    void gHostClientConnect(const QString &ClientIP, int atPort);
+    void onCheckVersion(int fromPort, const QString &version);                          // "[CHKVER]"
+    void onRequestJoin(const QString &fromIP, int fromPort, const QString &nick);      // "[REQJOIN]"
+    void onPong(int fromPort, const QString &nick);                                     // "[PONG]"
+    void gHostClientDisconnect(const QString &ClientIP, int atPort);
+    void btnPingClick();
+    void Timer1Timer();
+    void btnStopClick();
+
+private:
+    TmainFrm &w;
+};

@@ -1,0 +1,28 @@
+#pragma once
+// Game messages: sending to the table and routing what arrives to its handler.
+#include <QString>
+
+class TmainFrm;
+
+class TMessageRouter
+{
+public:
+    explicit TMessageRouter(TmainFrm &w) : w(w) {}
+
+    // Host: to every client; client: to the host. Nothing while neither hosting nor connected.
+    void sendToTable(const QString &tag, const QString &v1 = {}, const QString &v2 = {}, const QString &v3 = {},
+                     const QString &v4 = {}, const QString &v5 = {}, const QString &v6 = {});
+    void gHostDataArrived(const QString &fromIP, int fromPort, const QString &tag, const QString &v1,
+                          const QString &v2, const QString &v3, const QString &v4, const QString &v5,
+                          const QString &v6);
+    void gClientDataArrived(const QString &fromIP, int fromPort, const QString &tag, const QString &v1,
+                            const QString &v2, const QString &v3, const QString &v4, const QString &v5,
+                            const QString &v6);
+    // The common handler of game and chat tags; on the host, relays after handling.
+    void dispatchGameMessage(const QString &fromIP, int fromPort, const QString &tag, const QString &v1,
+                             const QString &v2, const QString &v3, const QString &v4, const QString &v5,
+                             const QString &v6);
+
+private:
+    TmainFrm &w;
+};

@@ -1,0 +1,47 @@
+#pragma once
+// The catalogue of game messages and the conversions their values go through.
+#include <QString>
+
+namespace Tag {
+// Admission and housekeeping
+inline const QString REQVER = QStringLiteral("[REQVER]");
+inline const QString REQINFO = QStringLiteral("[REQINFO]");
+inline const QString FULL = QStringLiteral("[FULL]");
+inline const QString ONGAME = QStringLiteral("[ONGAME]");
+inline const QString CHKVER = QStringLiteral("[CHKVER]");
+inline const QString DIFFVER = QStringLiteral("[DIFFVER]");
+inline const QString REQJOIN = QStringLiteral("[REQJOIN]");
+inline const QString CHNICK = QStringLiteral("[CHNICK]");
+inline const QString USER = QStringLiteral("[USER]");
+inline const QString CREDIT = QStringLiteral("[CREDIT]");
+inline const QString WAITMODE = QStringLiteral("[WAITMODE]");
+inline const QString PING = QStringLiteral("[PING]");
+inline const QString PONG = QStringLiteral("[PONG]");
+// Game
+inline const QString NEXTGAME = QStringLiteral("[NEXTGAME]");
+inline const QString CARD = QStringLiteral("[CARD]");
+inline const QString NEWGAME = QStringLiteral("[NEWGAME]");
+inline const QString SMALLESTCARD = QStringLiteral("[SMALLESTCARD]");
+inline const QString WHOSETURN = QStringLiteral("[WHOSETURN]");
+inline const QString THROW = QStringLiteral("[THROW]");
+inline const QString PASS = QStringLiteral("[PASS]");
+inline const QString GAMEOVER = QStringLiteral("[GAMEOVER]");
+inline const QString iSTART = QStringLiteral("[iSTART]");
+// Chat
+inline const QString SYSTEM = QStringLiteral("[SYSTEM]");
+inline const QString CHAT = QStringLiteral("[CHAT]");
+// value1 of "[USER]"
+inline const QString JOIN = QStringLiteral("[JOIN]");
+inline const QString QUIT = QStringLiteral("[QUIT]");
+} // namespace Tag
+
+inline const QString kVersionText = QStringLiteral("Quadrix v1.11");
+
+// The whole text must be a decimal integer (optional sign); false otherwise.
+bool strictToInt(const QString &text, int *value);
+// Leading blanks skipped, optional sign, digits up to the first other character; 0 if none.
+int lenientToInt(const QString &text);
+
+// A nick with one blank after each character, trimmed: "Ann" -> "A n n".
+QString letterSpaced(const QString &nick);
+inline const QString kEmptySeatText = QStringLiteral("E M P T Y  ");

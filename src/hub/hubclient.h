@@ -1,0 +1,69 @@
+#pragma once
+// TwsHUBcli: a player's side of the message hub (gClient).
+#include "hub/wire.h"
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class QTcpSocket;
+class QTimer;
+
+bool IsNumericAddress(const QString &host);
+
+class TwsHUBcli : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TwsHUBcli(const QString &name = QStringLiteral("gClient"), QObject *parent = nullptr);
+    ~TwsHUBcli() override;
+
+    bool Active() const { return m_active; }
+    void setActive(bool on);
+    int Port() const { return m_port; }
+    bool setPort(int port);           // false while connected ("Can't change value while socket is active")
+    QString Host() const { return m_host; }
+    bool setHost(const QString &host); // false while connected; the value is stored all the same
+    bool LogEnabled() const { return m_logEnabled; }
+    void setLogEnabled(bool on) { m_logEnabled = on; }
+    bool Encrypt() const { return m_encrypt; }
+    void setEncrypt(bool on) { m_encrypt = on; }
+    qint32 EncryptKey() const { return m_key; }
+    void setEncryptKey(qint32 key) { m_key = key; }
+    QString Author() const;
+    QString Email() const;
+    QString Url() const;
+    QString Version() const;
+    void setVersion(const QString &);
+
+    void Send(const QString &Protocol, const QString &v1, const QString &v2, const QString &v3);
+    void Send(const QString &Protocol, const QString &v1, const QString &v2, const QString &v3,
+              const QString &v4, const QString &v5, const QString &v6);
+    QString LocalIP() const;
+    int LocalPort() const;
+    bool isConnected() const;
+
+signals:
+    void OnConnect(const QString &HostIP, int atPort);
+    void OnDisconnect(const QString &HostIP, int atPort);
+    void OnSockError(const QString &ErrMsg);
+    void OnDataArrived(const QString &fromIP, int fromPort, const QString &Protocol, const QString &value1,
+                       const QString &value2, const QString &value3, const QString &value4,
+                       const QString &value5, const QString &value6);
+    void OnBusy(QObject *sender);
+
+private:
+    QString m_name;
+    QTcpSocket *m_socket = nullptr;
+    QTimer *m_sendTimer = nullptr;
+    QTimer *m_receiveTimer = nullptr;
+    QList<QByteArray> m_sendQueue;
+    QList<QByteArray> m_receiveQueue;
+    FrameReader m_reader;
+    bool m_active = false;
+    bool m_pumping = false;
+    int m_port = 5000;
+    QString m_host = QStringLiteral("127.0.0.1");
+    bool m_logEnabled = false;
+    bool m_encrypt = false;
+    qint32 m_key = 0;
+};

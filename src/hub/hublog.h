@@ -1,0 +1,18 @@
+#pragma once
+// The hub's optional message log, socket error texts and the address shown to the user.
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// Appends "[hh:mm:ss] " + entry to the file; a failure is swallowed and never stops a message.
+void AppendLog(const QString &fileName, const QString &entry);
+QString SocketErrorText(int kind);
+
+enum SocketErrorKind { eeGeneral = 0, eeSend = 1, eeReceive = 2, eeConnect = 3, eeDisconnect = 4, eeAccept = 5, eeLookup = 6 };
+
+// Skips addresses beginning "10.", "172." or "192." and answers the first other one,
+// else the last of the list, else "".
+QString PreferredLocalAddress(const QStringList &addresses);
+QString PreferredLocalAddress();
+// The machine's IPv4 addresses in the order the system lists them; replaceable for tests.
+void setLocalAddressProvider(std::function<QStringList()> provider);

@@ -1,0 +1,93 @@
+#pragma once
+// TwsHUBsvr: the host's side of the message hub (gHost).
+#include "hub/wire.h"
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+class QTcpServer;
+class QTcpSocket;
+class QTimer;
+
+class TwsHUBsvr : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TwsHUBsvr(const QString &name = QStringLiteral("gHost"), QObject *parent = nullptr);
+    ~TwsHUBsvr() override;
+
+    bool Active() const;
+    void setActive(bool on);
+    int Port() const;
+    bool setPort(int port); // false ("Can't change value while socket is active") while listening on another port
+    int MaxClient() const { return m_maxClient; }
+    void setMaxClient(int n) { m_maxClient = n; }
+    bool LogEnabled() const { return m_logEnabled; }
+    void setLogEnabled(bool on) { m_logEnabled = on; }
+    bool Encrypt() const { return m_encrypt; }
+    void setEncrypt(bool on) { m_encrypt = on; }
+    qint32 EncryptKey() const { return m_key; }
+    void setEncryptKey(qint32 key) { m_key = key; }
+    QString Author() const;
+    QString Email() const;
+    QString Url() const;
+    QString Version() const;
+    void setVersion(const QString &); // read-only texts: any write restores the built-in ones
+
+    int ClientCount() const { return m_clientCount; }
+    int listeningPort() const;        // the port actually bound (differs from Port() when Port is 0)
+    QString lastErrorText() const;    // why the last activation failed
+
+    void SendToAll(const QString &Protocol, const QString &v1, const QString &v2, const QString &v3);
+    void SendToAll(const QString &Protocol, const QString &v1, const QString &v2, const QString &v3,
+                   const QString &v4, const QString &v5, const QString &v6);
+    void SendToAllExcept(const QString &Protocol, const QString &v1, const QString &v2, const QString &v3,
+                         const QString &v4, const QString &v5, const QString &v6, int exceptPort);
+    bool SendToClient(int port, const QString &Protocol, const QString &v1, const QString &v2, const QString &v3);
+    bool SendToClient(int port, const QString &Protocol, const QString &v1, const QString &v2, const QString &v3,
+                      const QString &v4, const QString &v5, const QString &v6);
+    bool DropClient(int port);
+    QString LocalHostName();
+    QString LocalIP();
+
+    int queuedMessages() const { return int(m_sendQueue.size()); }
+
+signals:
+    void OnHosting(QObject *sender);
+    void OnCloseConnection(QObject *sender);
+    void OnHostingError(const QString &ErrMsg);
+    void OnClientConnect(const QString &ClientIP, int atPort);
+    void OnClientReject(const QString &ClientIP, int atPort);
+    void OnClientDisconnect(const QString &ClientIP, int atPort);
+    void OnClientSendFail(const QString &ClientIP, int atPort);
+    void OnClientError(const QString &ErrMsg);
+    void OnDataArrived(const QString &fromIP, int fromPort, const QString &Protocol, const QString &value1,
+                       const QString &value2, const QString &value3, const QString &value4,
+                       const QString &value5, const QString &value6);
+    void OnBusy(QObject *sender);
+
+private:
+    struct Conn;
+    // implementation details are the hub's own
+    void pumpSendQueue();
+    QString m_name;
+    QTcpServer *m_server = nullptr;
+    QList<Conn *> m_conns;
+    QStringList m_sendPortsDummy;
+    QList<QByteArray> m_sendQueue;
+    QList<int> m_sendPorts;
+    QTimer *m_sendTimer = nullptr;
+    bool m_sending = false;
+    bool m_active = false;
+    int m_port = 5000;
+    int m_maxClient = 0;
+    bool m_logEnabled = false;
+    bool m_encrypt = false;
+    qint32 m_key = 0;
+    int m_clientCount = 0;
+    QString m_localAddress;
+    QString m_computerName;
+    QString m_lastError;
+};

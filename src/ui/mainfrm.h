@@ -1,0 +1,149 @@
+#pragma once
+// TmainFrm: the table window. It builds and lays out every control, offers the display
+// operations and the hub-event handlers of the window, and owns the game's objects.
+// The game control lives in the controllers below, each in files of its own.
+#include "cards/cardeng.h"
+#include "game/roster.h"
+#include "game/tablestate.h"
+#include "rules/rules.h"
+#include <QMainWindow>
+#include <QMessageBox>
+#include <functional>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+class QTextEdit;
+class QTimer;
+class TPlayCard;
+class TwebText;
+class TwsHUBsvr;
+class TwsHUBcli;
+class TMessageRouter;
+class THostAdmission;
+class TClientSide;
+class THandHandling;
+class TGameFlow;
+class TDealEnd;
+class TCountdown;
+class TChatPanel;
+class TfrmSetting;
+
+class TmainFrm : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit TmainFrm(QWidget *parent = nullptr);
+    ~TmainFrm() override;
+
+    // Start-up and shutdown
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+    QString programDir;             // directory of the executable, ending in a separator
+    QString settingsPath() const;   // programDir + "Quadrix.INI"
+
+    // The game's objects
+    TCardEng CardEng1;
+    TCombinationRules rules{CardEng1};
+    TuserInfo roster;
+    TableState st;
+    TwsHUBsvr *gHost = nullptr;
+    TwsHUBcli *gClient = nullptr;
+    QTimer *autoPass = nullptr;     // 1000 ms, the turn countdown
+    QTimer *Timer1 = nullptr;       // 10000 ms, the ping time-out
+
+    // Controllers, one concern each
+    TMessageRouter *router = nullptr;
+    THostAdmission *admission = nullptr;
+    TClientSide *clientSide = nullptr;
+    THandHandling *hand = nullptr;
+    TGameFlow *flow = nullptr;
+    TDealEnd *dealEnd = nullptr;
+    TCountdown *countdown = nullptr;
+    TChatPanel *chat = nullptr;
+    TfrmSetting *frmSetting = nullptr;
+
+    // Controls (object names as written here)
+    QFrame *Panel1 = nullptr, *Panel2 = nullptr, *Panel3 = nullptr, *Panel4 = nullptr;
+    QLabel *imgCarpet = nullptr, *Img1 = nullptr, *cardImg = nullptr, *noImg = nullptr;
+    QStatusBar *msgBar = nullptr;
+    QLabel *txtWhoThrow = nullptr, *txtAutoPass = nullptr, *txtPassCntDwn = nullptr, *txtWait = nullptr;
+    QLabel *imgTurn = nullptr;
+    QPushButton *btnStop = nullptr, *btnPing = nullptr, *btnSortF = nullptr, *btnSortN = nullptr,
+                *btnThrow = nullptr, *btnCardDown = nullptr, *btnNew = nullptr, *btnPass = nullptr;
+    TwebText *webText1 = nullptr, *webText2 = nullptr;
+    QMenu *Connection1 = nullptr, *Settings1 = nullptr;
+    QAction *mnuSetting = nullptr, *mnuDisconn = nullptr, *AlwaysOnTop1 = nullptr, *BeepOnTurn1 = nullptr,
+            *ChatDialog1 = nullptr;
+    QFrame *chatPanel = nullptr;
+    QPushButton *btnNoChat = nullptr, *btnClear = nullptr, *btnForeColor = nullptr, *btnBGColor = nullptr,
+                *btnAltS = nullptr;
+    QTextEdit *chatLog = nullptr;
+    QLineEdit *txtInput = nullptr;
+
+    // Look-up by composed name, ignoring letter case ("txtNick" + seat, "P" + seat + "C" + slot, "outC" + slot)
+    QWidget *findControl(const QString &name) const;
+    TPlayCard *findCard(const QString &name) const;   // nullptr when the control is not a card control
+    QLabel *findLabel(const QString &name) const;
+    TPlayCard *handSlot(int n) const;                 // "P1C" + n, n 1..13
+    TPlayCard *tableSlot(int n) const;                // "outC" + n, n 1..5
+    QWidget *seatSlot(int seat, int n) const;         // "P" + seat + "C" + n
+    QLabel *nickLabel(int seat) const;
+    QLabel *pointLabel(int seat) const;
+    QLabel *passLabel(int seat) const;
+
+    // Display operations
+    void showSeatCards(int seat, bool visible);
+    void placeDealtCard(const QString &nick, int slot, const QString &code);
+    void hideTableCards();
+    int countTableCards() const;
+    void resetGameDisplay();
+    void resetConnection();
+    void setWhoThrow(const QString &text);            // sets, shows and re-centres txtWhoThrow
+    void setStatusText(const QString &text);
+    QString statusText() const;
+    void setTurnMarker(int seat);                     // moves imgTurn beside screen seat 1..4 and shows it
+    void restoreIcon();                               // the window's own icon back on the task bar
+    void showBlankIcon();
+    void setOuterWidth(int outerWidth);               // 363 closes the chat panel, 640 opens it
+
+    // Hub-event handlers of the window
+    void onSocketBusy();
+    void socketError(const QString &ErrMsg);
+    void gClientConnect(const QString &HostIP, int atPort);
+    void gClientDisconnect(const QString &HostIP, int atPort);
+    void gHostCloseConnection();
+    void AlwaysOnTop1Click();
+    void BeepOnTurn1Click();
+
+    // Every message box of the program goes through here.
+    QMessageBox::StandardButton showMessage(QMessageBox::Icon icon, const QString &text,
+                                            QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+    // Tests replace the modal box: the hook gets the box and answers for the user.
+    using MessageHook = std::function<QMessageBox::StandardButton(TmainFrm *, QMessageBox::Icon, const QString &,
+                                                                  QMessageBox::StandardButtons)>;
+    static void setMessageHook(MessageHook hook);
+
+    // Lets pending window messages run; the waiting form runs them for about ms milliseconds.
+    void processPending();
+    void waitProcessing(int ms);
+    void beep();
+    int beepCount() const { return m_beeps; }
+
+protected:
+    void showEvent(QShowEvent *) override;
+    void closeEvent(QCloseEvent *) override;
+
+private:
+    void buildControls();
+    int m_beeps = 0;
+    bool m_shownOnce = false;
+    bool m_destroyed = false;
+};
+
+extern TmainFrm *mainFrm; // the program's window (the first one created)
