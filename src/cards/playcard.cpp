@@ -1,24 +1,183 @@
 #include "cards/playcard.h"
-// placeholder until the card control lands
-TPlayCard::TPlayCard(QWidget *parent) : QWidget(parent) { setGeometry(0, 0, 31, 44); }
-void TPlayCard::setCardFlower(TFlowerType f) { SetCard(f, m_number); }
-void TPlayCard::setCardNumber(TNumberType n) { SetCard(m_flower, n); }
-void TPlayCard::setCardStatus(TCardStatus s) { m_status = s; update(); }
-void TPlayCard::OpenCard() { setCardStatus(_Open); }
-void TPlayCard::CloseCard() { setCardStatus(_Close); }
-void TPlayCard::SetCard(TFlowerType f, TNumberType n) { m_flower = f; m_number = n; update(); }
+#include "ui/pictures.h"
+#include <QEnterEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+TPlayCard::TPlayCard(QWidget *parent)
+    : QWidget(parent),
+      m_about(QStringLiteral("TPlayCard 1.11 - one playing card, face up or face down"))
+{
+    setGeometry(0, 0, 31, 44);
+    // Crossings are detected from plain moves as well, so moves must arrive without a button held.
+    setMouseTracking(true);
+    setFont(cardFont());
+    loadPictures();
+}
+
+void TPlayCard::loadPictures()
+{
+    m_picturesRatio = devicePixelRatioF();
+    m_backImage = cardBackPicture(m_picturesRatio);
+    for (int i = 0; i < 4; ++i)
+        m_suitImages[i] = suitPicture(i + 1, m_picturesRatio);
+}
+
+void TPlayCard::setCardFlower(TFlowerType f)
+{
+    SetCard(f, m_number);
+}
+
+void TPlayCard::setCardNumber(TNumberType n)
+{
+    SetCard(m_flower, n);
+}
+
+void TPlayCard::setCardStatus(TCardStatus s)
+{
+    if (s == _Close)
+        CloseCard();
+    else
+        OpenCard();
+}
+
+void TPlayCard::OpenCard()
+{
+    m_status = _Open;
+    repaint();
+}
+
+void TPlayCard::CloseCard()
+{
+    m_status = _Close;
+    repaint();
+}
+
+void TPlayCard::SetCard(TFlowerType f, TNumberType n)
+{
+    m_flower = f;
+    m_number = n;
+    m_suitImageIndex = int(f) + 1;
+    m_rankLabel = rankLabel(n);
+    repaint();
+}
+
 void TPlayCard::SetCardCode(const QString &code)
 {
-    int s = 0, r = 0;
-    if (parseCardCode(code, &s, &r))
-        SetCard(TFlowerType(s - 1), TNumberType(r - 1));
+    int suit = 0, rank = 0;
+    if (!parseCardCode(code, &suit, &rank))
+        return;
+    SetCard(TFlowerType(suit - 1), TNumberType(rank - 1));
 }
-QString TPlayCard::GetCardCode() const { return cardCode(m_flower, m_number); }
-void TPlayCard::paintEvent(QPaintEvent *) {}
-void TPlayCard::mousePressEvent(QMouseEvent *) {}
-void TPlayCard::mouseReleaseEvent(QMouseEvent *) {}
-void TPlayCard::mouseMoveEvent(QMouseEvent *) {}
-void TPlayCard::enterEvent(QEnterEvent *) {}
-void TPlayCard::leaveEvent(QEvent *) {}
-void TPlayCard::mouseEntered() {}
-void TPlayCard::mouseLeft() {}
+
+QString TPlayCard::GetCardCode() const
+{
+    return cardCode(m_flower, m_number);
+}
+
+void TPlayCard::paintEvent(QPaintEvent *)
+{
+    if (!qFuzzyCompare(m_picturesRatio, devicePixelRatioF()))
+        loadPictures();
+
+    QPainter p(this);
+    if (m_status == _Close) {
+        p.drawPixmap(0, 0, m_backImage);
+        return;
+    }
+
+    const int w = width(), h = height();
+    p.fillRect(0, 0, w, h, QColor(255, 255, 255));
+    p.setPen(QColor(0, 0, 0));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(0, 0, w - 1, h - 1);
+
+    const bool red = m_suitImageIndex == 2 || m_suitImageIndex == 4;
+    p.setPen(red ? QColor(255, 0, 0) : QColor(0, 0, 0));
+    p.setFont(font());
+    const auto drawLabel = [&](int x, int y) {
+        // Top-left placement: the text box starts exactly at (x, y).
+        p.drawText(QRect(x, y, w, h), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, m_rankLabel);
+    };
+    drawLabel(2, 2);
+    drawLabel(m_rankLabel == QLatin1String("10") ? w - 15 : w - 10, h - 14);
+
+    if (m_suitImageIndex >= 1 && m_suitImageIndex <= 4) {
+        const QPixmap &suit = m_suitImages[m_suitImageIndex - 1];
+        const QSize s = suit.deviceIndependentSize().toSize();
+        p.drawPixmap(w / 2 - s.width() / 2, h / 2 - s.height() / 2 + 1, suit);
+    }
+}
+
+void TPlayCard::mousePressEvent(QMouseEvent *e)
+{
+    // Accepting the press keeps the button-up coming to this card wherever it is released.
+    e->accept();
+    if (e->button() == Qt::LeftButton)
+        m_leftPressed = true;
+    else if (e->button() == Qt::RightButton)
+        m_rightPressed = true;
+}
+
+void TPlayCard::mouseReleaseEvent(QMouseEvent *e)
+{
+    e->accept();
+    if (e->button() == Qt::LeftButton) {
+        const bool fire = m_leftPressed;
+        m_leftPressed = false;
+        if (fire)
+            emit OnLeftClick(this);
+    } else if (e->button() == Qt::RightButton) {
+        const bool fire = m_rightPressed;
+        m_rightPressed = false;
+        if (fire)
+            emit OnRightClick(this);
+    }
+}
+
+void TPlayCard::mouseMoveEvent(QMouseEvent *e)
+{
+    QWidget::mouseMoveEvent(e);
+    // While a button is held the moves keep coming here even off the card, and the toolkit
+    // holds back the leave until release; the control under the pointer settles it instead.
+    QWidget *top = window();
+    bool over;
+    if (top == this) {
+        over = rect().contains(e->position().toPoint());
+    } else {
+        const QPoint at = top->mapFromGlobal(e->globalPosition().toPoint());
+        over = top->rect().contains(at) && top->childAt(at) == this;
+    }
+    if (over)
+        mouseEntered();
+    else
+        mouseLeft();
+}
+
+void TPlayCard::enterEvent(QEnterEvent *e)
+{
+    QWidget::enterEvent(e);
+    mouseEntered();
+}
+
+void TPlayCard::leaveEvent(QEvent *e)
+{
+    QWidget::leaveEvent(e);
+    mouseLeft();
+}
+
+void TPlayCard::mouseEntered()
+{
+    if (m_mouseInside)
+        return;
+    m_mouseInside = true;
+    emit OnMouseEnter(this);
+}
+
+void TPlayCard::mouseLeft()
+{
+    if (!m_mouseInside)
+        return;
+    m_mouseInside = false;
+    emit OnMouseExit(this);
+}

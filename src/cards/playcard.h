@@ -1,6 +1,7 @@
 #pragma once
 // TPlayCard: one card on the table, face up or face down, turning mouse input into clicks.
 #include "cards/cardcode.h"
+#include <QPixmap>
 #include <QWidget>
 
 class TPlayCard : public QWidget
@@ -43,6 +44,10 @@ protected:
 private:
     void mouseEntered();
     void mouseLeft();
+    void loadPictures();
+    QPixmap m_backImage;
+    QPixmap m_suitImages[4];
+    qreal m_picturesRatio = 1.0;
     TFlowerType m_flower = _Spade;
     TNumberType m_number = _A;
     TCardStatus m_status = _Open;
