@@ -1,4 +1,40 @@
 #include "game/clientside.h"
-// placeholder until the client side lands
-bool TClientSide::handleTag(const QString &, const QString &) { return false; }
-void TClientSide::refuse(const QString &, bool) {}
+
+#include "game/protocol.h"
+#include "hub/hubclient.h"
+#include "ui/mainfrm.h"
+
+bool TClientSide::handleTag(const QString &tag, const QString &v1)
+{
+    Q_UNUSED(v1);
+
+    if (tag == Tag::PING) {
+        w.gClient->Send(Tag::PONG, w.st.myNick, {}, {});
+    } else if (tag == Tag::REQVER) {
+        w.gClient->Send(Tag::CHKVER, kVersionText, {}, {});
+    } else if (tag == Tag::REQINFO) {
+        w.gClient->Send(Tag::REQJOIN, w.st.myNick, {}, {});
+        w.st.myPort = w.gClient->LocalPort();
+        w.resetGameDisplay();
+    } else if (tag == Tag::WAITMODE) {
+        w.resetGameDisplay();
+    } else if (tag == Tag::ONGAME) {
+        refuse(QStringLiteral(" Game is started, try later !"), false);
+    } else if (tag == Tag::FULL) {
+        refuse(QStringLiteral(" Game is Full, try later !"), false);
+    } else if (tag == Tag::DIFFVER) {
+        refuse(QStringLiteral(" Different version between server and client detected ! "), true);
+    } else if (tag == Tag::CHNICK) {
+        refuse(QStringLiteral(" Nick Collision ! Please change your nick !"), true);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void TClientSide::refuse(const QString &text, bool error)
+{
+    // The connection is closed before the player reads why.
+    w.gClient->setActive(false);
+    w.showMessage(error ? QMessageBox::Critical : QMessageBox::Information, text, QMessageBox::Ok);
+}

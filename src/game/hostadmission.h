@@ -19,6 +19,10 @@ public:
     void Timer1Timer();
     void btnStopClick();
 
+    // The seat a join takes: opposite the host first, then the lowest free one; -1 when full.
+    static int chooseSeat(int seatCount, int firstFreeSeat);
+
 private:
+    void updateNewGameButton();
     TmainFrm &w;
 };

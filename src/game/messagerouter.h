@@ -24,5 +24,10 @@ public:
                              const QString &v6);
 
 private:
+    bool hostActive() const;
+    // The nick seated on a client connection of the host; empty when the connection holds no seat.
+    QString nickOfConnection(int fromPort) const;
+    void relay(int fromPort, const QString &tag, const QString &v1, const QString &v2, const QString &v3,
+               const QString &v4, const QString &v5, const QString &v6);
     TmainFrm &w;
 };

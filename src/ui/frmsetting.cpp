@@ -1,11 +1,216 @@
 #include "ui/frmsetting.h"
-// placeholder until the connection settings land
-TfrmSetting::TfrmSetting(TmainFrm &w) : w(w) {}
-void TfrmSetting::btnConnectClick() {}
-void TfrmSetting::btnHostClick() {}
-bool TfrmSetting::validPort() { return false; }
-void TfrmSetting::loadSettings() {}
-bool TfrmSetting::saveSettings() { return true; }
-void TfrmSetting::mnuSettingClick() {}
-void TfrmSetting::mnuDisconnClick() {}
-QString TfrmSetting::defaultHost() { return QStringLiteral("localhost"); }
+
+#include "hub/hubclient.h"
+#include "hub/hubserver.h"
+#include "ui/mainfrm.h"
+#include "ui/portinput.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QStringList>
+#include <QValidator>
+
+namespace {
+
+const QString kSection = QStringLiteral("CONNECTION");
+const QString kNickKey = QStringLiteral("NICK");
+const QString kHostKey = QStringLiteral("HOST");
+const QString kPortKey = QStringLiteral("PORT");
+
+// Limits what can be typed, not what is set: a longer nick from the settings file is shown whole
+// and can still be shortened key by key.
+class TypingLimit : public QValidator
+{
+public:
+    TypingLimit(QLineEdit *edit, int limit) : QValidator(edit), m_edit(edit), m_limit(limit) {}
+    State validate(QString &input, int &) const override
+    {
+        if (input.size() <= m_limit || input.size() <= m_edit->text().size())
+            return Acceptable;
+        return Invalid;
+    }
+
+private:
+    QLineEdit *m_edit;
+    int m_limit;
+};
+
+// The text of a key; a value the file format reads as a list (unquoted commas) is put back together.
+QString readText(const QSettings &s, const QString &key, const QString &fallback)
+{
+    if (!s.contains(key))
+        return fallback;
+    const QVariant v = s.value(key);
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(QLatin1Char(','));
+    return v.toString();
+}
+
+} // namespace
+
+TfrmSetting::TfrmSetting(TmainFrm &w)
+    : QDialog(&w, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                      | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+      w(w)
+{
+    setObjectName(QStringLiteral("frmSetting"));
+    setWindowTitle(QStringLiteral(" Connection"));
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setPixelSize(11);
+    setFont(f);
+    setFixedSize(195, 129);
+    setModal(false);
+
+    auto label = [this](const char *name, const QString &text, int left, int top) {
+        auto *l = new QLabel(text, this);
+        l->setObjectName(QLatin1String(name));
+        l->move(left, top);
+        l->adjustSize();
+        return l;
+    };
+    auto edit = [this](const char *name, const QString &text, int top) {
+        auto *e = new QLineEdit(text, this);
+        e->setObjectName(QLatin1String(name));
+        e->setGeometry(56, top, 121, 21);
+        return e;
+    };
+
+    Label1 = label("Label1", QStringLiteral("Nick"), 24, 18);
+    txtNick = edit("txtNick", QStringLiteral("MYNICK"), 15);
+    txtNick->setValidator(new TypingLimit(txtNick, kNickTypingLimit));
+    Label2 = label("Label2", QStringLiteral("Host"), 24, 42);
+    txtHOST = edit("txtHOST", defaultHost(), 39);
+    Label3 = label("Label3", QStringLiteral("Port"), 24, 66);
+    txtPort = edit("txtPort", QString::number(kDefaultPort), 63);
+
+    btnConnect = new QPushButton(QStringLiteral("CONNECT"), this);
+    btnConnect->setObjectName(QStringLiteral("btnConnect"));
+    btnConnect->setGeometry(22, 96, 81, 25);
+    btnConnect->setAutoDefault(false);
+    btnHost = new QPushButton(QStringLiteral("HOST"), this);
+    btnHost->setObjectName(QStringLiteral("btnHost"));
+    btnHost->setGeometry(102, 96, 75, 25);
+    btnHost->setAutoDefault(false);
+
+    setTabOrder(txtNick, txtHOST);
+    setTabOrder(txtHOST, txtPort);
+    setTabOrder(txtPort, btnConnect);
+    setTabOrder(btnConnect, btnHost);
+
+    connect(btnConnect, &QPushButton::clicked, this, [this] { btnConnectClick(); });
+    connect(btnHost, &QPushButton::clicked, this, [this] { btnHostClick(); });
+}
+
+QString TfrmSetting::defaultHost()
+{
+    return QStringLiteral("localhost");
+}
+
+bool TfrmSetting::validPort()
+{
+    const int port = readLenientNumber(txtPort->text());
+    txtPort->setText(QString::number(port));
+    if (port >= 1 && port <= 65535)
+        return true;
+    w.showMessage(QMessageBox::Warning, QStringLiteral("Port must be within 1-65535 !"), QMessageBox::Ok);
+    return false;
+}
+
+void TfrmSetting::btnConnectClick()
+{
+    // Hosting and connecting exclude each other: one copy is either the host or a client.
+    if (w.gClient->Active() || w.gHost->Active())
+        return;
+
+    w.gClient->setHost(txtHOST->text());
+    w.st.myNick = txtNick->text();
+    w.st.hostIP = w.gClient->LocalIP();
+    w.roster.clearAll();
+
+    if (txtNick->text().trimmed().isEmpty() || txtHOST->text().trimmed().isEmpty()) {
+        // A message box shows its text literally, so the ampersand is written once here.
+        w.showMessage(QMessageBox::Critical, QStringLiteral(" NICK & HOST cannot be blank !"), QMessageBox::Ok);
+        return;
+    }
+    if (!validPort())
+        return;
+
+    w.gClient->setPort(txtPort->text().toInt());
+    w.gClient->setActive(true);
+    hide();
+}
+
+void TfrmSetting::btnHostClick()
+{
+    if (w.gHost->Active() || w.gClient->Active())
+        return;
+    if (!validPort())
+        return;
+
+    const int port = txtPort->text().toInt();
+    w.gHost->setPort(port);
+    w.gClient->setHost(txtHOST->text());
+    w.gClient->setPort(w.gHost->Port());
+
+    w.gHost->setActive(true);
+    hide();
+}
+
+void TfrmSetting::loadSettings()
+{
+    QSettings s(w.settingsPath(), QSettings::IniFormat);
+    s.beginGroup(kSection);
+    txtNick->setText(readText(s, kNickKey, w.gHost->LocalHostName()));
+    txtHOST->setText(readText(s, kHostKey, defaultHost()));
+
+    // A PORT that is not a usable port number falls back to the default.
+    int port = kDefaultPort;
+    bool ok = false;
+    const int read = readText(s, kPortKey, QString::number(kDefaultPort)).trimmed().toInt(&ok, 10);
+    if (ok && read >= 1 && read <= 65535)
+        port = read;
+    txtPort->setText(QString::number(port));
+    s.endGroup();
+
+    w.gClient->setHost(txtHOST->text());
+    w.gClient->setPort(port);
+    w.gHost->setPort(w.gClient->Port());
+    w.st.myNick = txtNick->text();
+}
+
+bool TfrmSetting::saveSettings()
+{
+    const QString path = w.settingsPath();
+    QSettings s(path, QSettings::IniFormat);
+    s.beginGroup(kSection);
+    s.setValue(kNickKey, w.st.myNick);
+    s.setValue(kHostKey, w.gClient->Host());
+    s.setValue(kPortKey, w.gClient->Port());
+    s.endGroup();
+    s.sync();
+    if (s.status() != QSettings::NoError)
+        return false;
+    const QFileInfo written(path);
+    return written.isFile() && written.isWritable();
+}
+
+void TfrmSetting::mnuSettingClick()
+{
+    const QRect outer = w.frameGeometry();
+    move(outer.center() - QPoint(width() / 2, height() / 2));
+    show();
+    raise();
+    activateWindow();
+}
+
+void TfrmSetting::mnuDisconnClick()
+{
+    w.gHost->setActive(false);
+    w.gClient->setActive(false);
+    w.mnuDisconn->setEnabled(false);
+    w.mnuSetting->setEnabled(true);
+}

@@ -26,6 +26,8 @@ public:
     void mnuDisconnClick();
 
     static QString defaultHost();
+    static constexpr int kDefaultPort = 110;
+    static constexpr int kNickTypingLimit = 10;
 
 private:
     TmainFrm &w;
