@@ -6,6 +6,8 @@
 #include "game/roster.h"
 #include "game/tablestate.h"
 #include "rules/rules.h"
+#include <QHash>
+#include <QIcon>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <functional>
@@ -111,6 +113,11 @@ public:
     void restoreIcon();                               // the window's own icon back on the task bar
     void showBlankIcon();
     void setOuterWidth(int outerWidth);               // 363 closes the chat panel, 640 opens it
+    bool blankIconShown() const { return m_blankIconShown; }
+
+    // "abc" -> "a b c": the form of nick, thrower and pass labels, so side labels read downwards
+    static QString letterSpaced(const QString &nick);
+    static QString emptySeatText() { return QStringLiteral("E M P T Y  "); }
 
     // Hub-event handlers of the window
     void onSocketBusy();
@@ -138,9 +145,24 @@ public:
 protected:
     void showEvent(QShowEvent *) override;
     void closeEvent(QCloseEvent *) override;
+    bool event(QEvent *) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls();
+    void buildMenu();
+    void buildChatPanel();
+    void createControllers();
+    void wireSignals();
+    void layoutClient(int clientWidth);
+    void fitWhoThrow();
+    void drawTable();
+    template <class W> W *named(W *w, const QString &name);
+    QHash<QString, QWidget *> m_byName; // lower-case object name -> control
+    QWidget *m_client = nullptr;         // the central widget: the client area under the menu bar
+    QIcon m_windowIcon;
+    QIcon m_blankIcon;
+    bool m_blankIconShown = false;
     int m_beeps = 0;
     bool m_shownOnce = false;
     bool m_destroyed = false;

@@ -1,0 +1,889 @@
+#include "ui/mainfrm.h"
+
+#include "cards/playcard.h"
+#include "game/clientside.h"
+#include "game/dealend.h"
+#include "game/gameflow.h"
+#include "game/hostadmission.h"
+#include "game/messagerouter.h"
+#include "hub/hubclient.h"
+#include "hub/hubserver.h"
+#include "rules/handhandling.h"
+#include "ui/chatpanel.h"
+#include "ui/countdown.h"
+#include "ui/frmsetting.h"
+#include "ui/pictures.h"
+#include "ui/webtext.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFrame>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QTimer>
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+TmainFrm *mainFrm = nullptr;
+
+namespace {
+
+const QString kVersion = QStringLiteral("Quadrix v1.11");
+constexpr int kTableWidth = 355;   // client width with the chat panel closed
+constexpr int kClientHeight = 410; // menu bar excluded
+constexpr int kStatusHeight = 19;
+constexpr int kAssumedFrame = 8;   // outer minus client width when the platform reports no frame
+constexpr int kHandTop = 216;
+
+TmainFrm::MessageHook &messageHook()
+{
+    static TmainFrm::MessageHook hook;
+    return hook;
+}
+
+// Left/top of a fan or table slot; slots are numbered from the centre outwards.
+QPoint slotPos(int seat, int n)
+{
+    const int j = n / 2;
+    const int sign = (n % 2 == 0) ? 1 : -1; // even: down/right, odd: up/left (the table mirrors it)
+    switch (seat) {
+    case 2: return {24, n == 1 ? 120 : 120 + sign * 16 * j};
+    case 4: return {296, n == 1 ? 120 : 120 + sign * 16 * j};
+    case 3: return {n == 1 ? 160 : 160 + sign * 16 * j, 24};
+    case 0: return {n == 1 ? 168 : 168 - sign * 32 * j, 144}; // "outC"
+    default: return {64 + 16 * (n - 1), kHandTop};            // own hand
+    }
+}
+
+QColor scrollBarGrey() { return QColor(0xC8, 0xC8, 0xC8); }
+
+void paintSolid(QWidget *w, const QColor &bg, const QColor &fg)
+{
+    QPalette p = w->palette();
+    if (bg.isValid()) {
+        p.setColor(QPalette::Window, bg);
+        w->setAutoFillBackground(true);
+    }
+    p.setColor(QPalette::WindowText, fg);
+    w->setPalette(p);
+}
+
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Construction
+
+TmainFrm::TmainFrm(QWidget *parent) : QMainWindow(parent)
+{
+    if (!mainFrm)
+        mainFrm = this;
+    FormCreate();
+}
+
+TmainFrm::~TmainFrm()
+{
+    FormDestroy();
+    // Hubs may still report while the window comes apart; nobody is left to listen.
+    if (gHost)
+        gHost->blockSignals(true);
+    if (gClient)
+        gClient->blockSignals(true);
+    if (autoPass)
+        autoPass->stop();
+    if (Timer1)
+        Timer1->stop();
+    delete chat;
+    chat = nullptr;
+    delete frmSetting;
+    frmSetting = nullptr;
+    delete countdown;
+    delete dealEnd;
+    delete flow;
+    delete hand;
+    delete clientSide;
+    delete admission;
+    delete router;
+    countdown = nullptr;
+    dealEnd = nullptr;
+    flow = nullptr;
+    hand = nullptr;
+    clientSide = nullptr;
+    admission = nullptr;
+    router = nullptr;
+    delete gHost;
+    delete gClient;
+    gHost = nullptr;
+    gClient = nullptr;
+    if (mainFrm == this)
+        mainFrm = nullptr;
+}
+
+QString TmainFrm::settingsPath() const { return programDir + QStringLiteral("Quadrix.INI"); }
+
+void TmainFrm::FormCreate()
+{
+    programDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    roster.clearAll();
+    QApplication::setApplicationDisplayName(kVersion);
+    setWindowTitle(QLatin1Char(' ') + kVersion);
+    rules.useGameWeights();
+
+    initPictures();
+    m_windowIcon = ::windowIcon();
+    m_blankIcon = ::blankIcon();
+    setWindowIcon(m_windowIcon);
+    QApplication::setWindowIcon(m_windowIcon);
+    // single border with system menu and minimise: no maximise, no resizing
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(tableFont(QStringLiteral("MS Sans Serif"), 11, false));
+
+    gHost = new TwsHUBsvr(QStringLiteral("gHost"), this);
+    gHost->setObjectName(QStringLiteral("gHost"));
+    gHost->setPort(110);
+    gHost->setMaxClient(3);
+    gHost->setLogEnabled(false);
+    gHost->setEncrypt(false);
+    gHost->setEncryptKey(0x2A);
+    gClient = new TwsHUBcli(QStringLiteral("gClient"), this);
+    gClient->setObjectName(QStringLiteral("gClient"));
+    gClient->setPort(110);
+    gClient->setHost(QStringLiteral("127.0.0.1"));
+    gClient->setLogEnabled(false);
+    gClient->setEncrypt(false);
+    gClient->setEncryptKey(0x2A);
+
+    autoPass = new QTimer(this);
+    autoPass->setObjectName(QStringLiteral("autoPass"));
+    autoPass->setInterval(1000);
+    autoPass->setSingleShot(true);
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(10000);
+
+    buildControls();
+    createControllers();
+    wireSignals();
+}
+
+template <class W> W *TmainFrm::named(W *w, const QString &name)
+{
+    w->setObjectName(name);
+    m_byName.insert(name.toLower(), w);
+    return w;
+}
+
+void TmainFrm::buildControls()
+{
+    const QFont arial11 = tableFont(QStringLiteral("Arial"), 11, false);
+    const QFont arial11b = tableFont(QStringLiteral("Arial"), 11, true);
+    const QFont courier11 = tableFont(QStringLiteral("Courier New"), 11, false);
+
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("clientArea"));
+    setCentralWidget(m_client);
+
+    // Picture holders on the window itself, under the panels.
+    Img1 = named(new QLabel(m_client), QStringLiteral("Img1"));
+    Img1->setGeometry(25, 17, 30, 30);
+    Img1->setPixmap(feltTile());
+    cardImg = named(new QLabel(m_client), QStringLiteral("cardImg"));
+    cardImg->setGeometry(8, 24, 31, 44);
+    cardImg->setPixmap(cardBackPicture());
+    cardImg->hide();
+    noImg = named(new QLabel(m_client), QStringLiteral("noImg"));
+    noImg->setGeometry(41, 24, 16, 16);
+    noImg->setPixmap(m_blankIcon.pixmap(16, 16));
+
+    Panel2 = named(new QFrame(m_client), QStringLiteral("Panel2"));
+    Panel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel2->setLineWidth(1);
+    paintSolid(Panel2, scrollBarGrey(), Qt::black);
+    for (int s = 2; s <= 4; ++s) {
+        const int left[] = {0, 0, 8, 142, 274};
+        auto *p = named(new QLabel(QStringLiteral("0"), Panel2), QStringLiteral("txtPoint%1").arg(s));
+        p->setGeometry(left[s], 4, 73, 12);
+        p->setFont(arial11);
+        p->setAlignment(Qt::AlignCenter);
+        paintSolid(p, Qt::white, Qt::black);
+        p->hide();
+    }
+
+    Panel4 = named(new QFrame(m_client), QStringLiteral("Panel4"));
+    Panel4->setGeometry(0, 21, kTableWidth, 370);
+    Panel4->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel4->setLineWidth(1);
+
+    Panel1 = named(new QFrame(Panel4), QStringLiteral("Panel1"));
+    Panel1->setGeometry(2, 2, 351, 289);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setLineWidth(1);
+
+    imgCarpet = named(new QLabel(Panel1), QStringLiteral("imgCarpet"));
+    imgCarpet->setGeometry(2, 2, 347, 285);
+    paintSolid(imgCarpet, QColor(0, 96, 0), Qt::white);
+
+    // Card slots: the opponents' fans, the own hand, the table.
+    for (int s = 2; s <= 4; ++s) {
+        std::vector<QLabel *> fan;
+        for (int n = 1; n <= 13; ++n) {
+            auto *img = named(new QLabel(Panel1), QStringLiteral("p%1c%2").arg(s).arg(n));
+            const QPoint pos = slotPos(s, n);
+            img->setGeometry(pos.x(), pos.y(), 31, 44);
+            img->hide();
+            fan.push_back(img);
+        }
+        // each card over its left neighbour (top fan) or over the card above it (side fans)
+        std::stable_sort(fan.begin(), fan.end(), [](QLabel *a, QLabel *b) {
+            return a->x() + a->y() < b->x() + b->y();
+        });
+        for (QLabel *img : fan)
+            img->raise();
+    }
+    for (int n = 1; n <= 13; ++n) {
+        auto *c = named(new TPlayCard(Panel1), QStringLiteral("p1c%1").arg(n));
+        const QPoint pos = slotPos(1, n);
+        c->setGeometry(pos.x(), pos.y(), 31, 44);
+        c->CloseCard();
+        c->hide();
+        c->raise(); // over its left neighbour
+    }
+    for (int n = 1; n <= 5; ++n) {
+        auto *c = named(new TPlayCard(Panel1), QStringLiteral("outC%1").arg(n));
+        const QPoint pos = slotPos(0, n);
+        c->setGeometry(pos.x(), pos.y(), 31, 44);
+        c->OpenCard();
+        c->hide();
+    }
+
+    // Labels of the four seats.
+    const QRect nickRect[] = {{}, {78, 262, 179, 17}, {6, 56, 14, 177}, {78, 5, 195, 17}, {332, 56, 14, 177}};
+    const QRect passRect[] = {{}, {152, 198, 57, 15}, {58, 114, 14, 65}, {152, 71, 57, 15}, {279, 114, 14, 65}};
+    for (int s = 1; s <= 4; ++s) {
+        auto *nick = named(new QLabel(emptySeatText(), Panel1), QStringLiteral("txtNick%1").arg(s));
+        nick->setGeometry(nickRect[s]);
+        nick->setFont(courier11);
+        paintSolid(nick, QColor(), Qt::white);
+        nick->setAlignment(Qt::AlignCenter);
+        nick->setWordWrap(s == 2 || s == 4);
+
+        auto *pass = named(new QLabel(QStringLiteral("P A S S"), Panel1), QStringLiteral("txtPass%1").arg(s));
+        pass->setGeometry(passRect[s]);
+        pass->setFont(arial11b);
+        paintSolid(pass, Qt::black, Qt::white);
+        pass->setAlignment(Qt::AlignCenter);
+        pass->setWordWrap(true);
+        pass->hide();
+    }
+    auto *point1 = named(new QLabel(QStringLiteral("0"), Panel1), QStringLiteral("txtPoint1"));
+    point1->setGeometry(6, 271, 73, 12);
+    point1->setFont(arial11);
+    point1->setAlignment(Qt::AlignCenter);
+    paintSolid(point1, Qt::white, Qt::black);
+    point1->hide();
+
+    txtWhoThrow = named(new QLabel(QStringLiteral(" WHO THROW "), Panel1), QStringLiteral("txtWhoThrow"));
+    txtWhoThrow->setFont(courier11);
+    paintSolid(txtWhoThrow, QColor(), QColor(0, 255, 255));
+    txtWhoThrow->setAlignment(Qt::AlignCenter);
+    txtWhoThrow->move(144, 126);
+    txtWhoThrow->adjustSize();
+    txtWhoThrow->hide();
+
+    imgTurn = named(new QLabel(Panel1), QStringLiteral("imgTurn"));
+    imgTurn->setGeometry(278, 182, 17, 17);
+    imgTurn->setPixmap(turnMarkerPicture());
+    imgTurn->hide();
+
+    txtAutoPass = named(new QLabel(QStringLiteral("Auto Pass"), Panel1), QStringLiteral("txtAutoPass"));
+    txtAutoPass->setGeometry(272, 268, 50, 14);
+    txtAutoPass->setFont(arial11);
+    paintSolid(txtAutoPass, QColor(), Qt::white);
+    txtAutoPass->hide();
+
+    txtPassCntDwn = named(new QLabel(QStringLiteral("60"), Panel1), QStringLiteral("txtPassCntDwn"));
+    txtPassCntDwn->setGeometry(326, 268, 20, 15);
+    txtPassCntDwn->setFont(tableFont(QStringLiteral("Arial"), 12, true));
+    paintSolid(txtPassCntDwn, Qt::red, Qt::white);
+    txtPassCntDwn->setAlignment(Qt::AlignCenter);
+    txtPassCntDwn->hide();
+
+    txtWait = named(new QLabel(QStringLiteral("Waiting for players ..."), Panel1), QStringLiteral("txtWait"));
+    txtWait->setGeometry(120, 146, 145, 20);
+    txtWait->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    txtWait->setLineWidth(1);
+    paintSolid(txtWait, Qt::black, Qt::white);
+    txtWait->setAlignment(Qt::AlignCenter);
+    txtWait->hide();
+
+    // Button row.
+    Panel3 = named(new QFrame(Panel4), QStringLiteral("Panel3"));
+    Panel3->setGeometry(2, 291, 351, 77);
+    Panel3->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel3->setLineWidth(1);
+    auto button = [&](QPushButton *&b, const char *name, const char *caption, int x, int y, int w, bool arial) {
+        b = named(new QPushButton(QString::fromLatin1(caption), Panel3), QString::fromLatin1(name));
+        b->setGeometry(x, y, w, 25);
+        if (arial)
+            b->setFont(arial11);
+        b->setEnabled(false);
+        b->setAutoDefault(false);
+    };
+    button(btnStop, "btnStop", "Stop Game", 11, 8, 78, false);
+    button(btnPing, "btnPing", "Ping Users", 11, 32, 78, false);
+    button(btnSortF, "btnSortF", "Sort by Flower", 88, 8, 89, true);
+    button(btnSortN, "btnSortN", "Sort by Number", 88, 32, 89, true);
+    button(btnThrow, "btnThrow", "Throw Card", 176, 8, 81, true);
+    button(btnCardDown, "btnCardDown", "Unselect All", 176, 32, 81, true);
+    button(btnNew, "btnNew", "New Game", 256, 8, 82, true);
+    button(btnPass, "btnPass", "PASS", 256, 32, 82, true);
+    btnStop->setToolTip(QStringLiteral(" Stop Current Game ! "));
+    btnPing->setToolTip(QStringLiteral(" Kill disconnected user from game ! "));
+
+    buildChatPanel();
+
+    // Link labels: the program's name, and a jump to the chat input line.
+    const QFont serif9 = tableFont(QStringLiteral("MS Serif"), 9, false);
+    webText1 = named(new TwebText(Panel3), QStringLiteral("webText1"));
+    webText1->setFont(serif9);
+    webText1->setText(kVersion);
+    paintSolid(webText1, QColor(), QColor(0, 128, 0));
+    webText1->setGeometry(10, 60, 148, 11);
+    webText2 = named(new TwebText(Panel3), QStringLiteral("webText2"));
+    webText2->setFont(serif9);
+    webText2->setText(QStringLiteral("Chat line"));
+    paintSolid(webText2, QColor(), QColor(0, 128, 0));
+    webText2->setGeometry(258, 60, 82, 11);
+    webText2->setLinkControl(txtInput);
+
+    msgBar = new QStatusBar(this);
+    msgBar->setObjectName(QStringLiteral("msgBar"));
+    m_byName.insert(QStringLiteral("msgbar"), msgBar);
+    msgBar->setSizeGripEnabled(false);
+    msgBar->setFixedHeight(kStatusHeight);
+    setStatusBar(msgBar);
+    msgBar->showMessage(QStringLiteral(" idle"));
+
+    buildMenu();
+
+    Panel1->installEventFilter(this);
+    txtWhoThrow->installEventFilter(this);
+    chatLog->viewport()->installEventFilter(this);
+
+    // The window keeps the size its client area asks for; only setOuterWidth changes it.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    layoutClient(kTableWidth);
+}
+
+void TmainFrm::buildChatPanel()
+{
+    chatPanel = named(new QFrame(m_client), QStringLiteral("chatPanel"));
+    chatPanel->setFocusPolicy(Qt::TabFocus);
+    auto button = [&](QPushButton *&b, const char *name, const char *caption, QRect r) {
+        b = named(new QPushButton(QString::fromLatin1(caption), chatPanel), QString::fromLatin1(name));
+        b->setGeometry(r);
+        b->setAutoDefault(false);
+    };
+    button(btnNoChat, "btnNoChat", "&Close Chat", {6, 5, 67, 25});
+    button(btnClear, "btnClear", "Cl&ear Log", {72, 5, 73, 25});
+    button(btnForeColor, "btnForeColor", "Fore Color", {144, 5, 65, 25});
+    button(btnBGColor, "btnBGColor", "BG Color", {208, 5, 65, 25});
+
+    chatLog = named(new QTextEdit(chatPanel), QStringLiteral("chatLog"));
+    chatLog->setGeometry(1, 32, 278, 313);
+    chatLog->setReadOnly(true);
+    chatLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    chatLog->setFocusPolicy(Qt::ClickFocus); // the Tab key skips the log
+    QPalette lp = chatLog->palette();
+    lp.setColor(QPalette::Base, Qt::white);
+    lp.setColor(QPalette::Text, Qt::black);
+    chatLog->setPalette(lp);
+
+    // The "&S" button only lends its accelerator (Alt+S sends); the input line covers it.
+    button(btnAltS, "btnAltS", "&S", {56, 344, 25, 17});
+    txtInput = named(new QLineEdit(chatPanel), QStringLiteral("txtInput"));
+    txtInput->setGeometry(2, 345, 277, 21);
+    txtInput->raise();
+
+    QWidget::setTabOrder(txtInput, btnNoChat);
+    QWidget::setTabOrder(btnNoChat, btnClear);
+    QWidget::setTabOrder(btnClear, btnForeColor);
+    QWidget::setTabOrder(btnForeColor, btnBGColor);
+    QWidget::setTabOrder(btnBGColor, btnAltS);
+}
+
+void TmainFrm::buildMenu()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    Connection1 = bar->addMenu(QStringLiteral("&Connection"));
+    Connection1->setObjectName(QStringLiteral("Connection1"));
+    mnuSetting = Connection1->addAction(QStringLiteral("&Connect"));
+    mnuSetting->setObjectName(QStringLiteral("mnuSetting"));
+    mnuDisconn = Connection1->addAction(QStringLiteral("&Disconnect"));
+    mnuDisconn->setObjectName(QStringLiteral("mnuDisconn"));
+    mnuDisconn->setEnabled(false);
+
+    Settings1 = bar->addMenu(QStringLiteral("S&ettings"));
+    Settings1->setObjectName(QStringLiteral("Settings1"));
+    AlwaysOnTop1 = Settings1->addAction(QStringLiteral("&Always On Top"));
+    AlwaysOnTop1->setObjectName(QStringLiteral("AlwaysOnTop1"));
+    AlwaysOnTop1->setCheckable(true);
+    AlwaysOnTop1->setChecked(false);
+    BeepOnTurn1 = Settings1->addAction(QStringLiteral("&Beep On Turn"));
+    BeepOnTurn1->setObjectName(QStringLiteral("BeepOnTurn1"));
+    BeepOnTurn1->setCheckable(true);
+    BeepOnTurn1->setChecked(true);
+    ChatDialog1 = Settings1->addAction(QStringLiteral("Chat Dialog"));
+    ChatDialog1->setObjectName(QStringLiteral("ChatDialog1"));
+    ChatDialog1->setCheckable(true);
+    ChatDialog1->setChecked(false);
+}
+
+void TmainFrm::createControllers()
+{
+    router = new TMessageRouter(*this);
+    admission = new THostAdmission(*this);
+    clientSide = new TClientSide(*this);
+    hand = new THandHandling(*this);
+    flow = new TGameFlow(*this);
+    dealEnd = new TDealEnd(*this);
+    countdown = new TCountdown(*this);
+    chat = new TChatPanel(*this); // after the controls: it watches txtInput and chatLog
+    frmSetting = new TfrmSetting(*this);
+}
+
+void TmainFrm::wireSignals()
+{
+    connect(gHost, &TwsHUBsvr::OnDataArrived, this,
+            [this](const QString &ip, int port, const QString &tag, const QString &v1, const QString &v2,
+                   const QString &v3, const QString &v4, const QString &v5, const QString &v6) {
+                router->gHostDataArrived(ip, port, tag, v1, v2, v3, v4, v5, v6);
+            });
+    connect(gHost, &TwsHUBsvr::OnHosting, this, [this](QObject *) { admission->gHostHosting(); });
+    connect(gHost, &TwsHUBsvr::OnClientConnect, this,
+            [this](const QString &ip, int port) { admission->gHostClientConnect(ip, port); });
+    connect(gHost, &TwsHUBsvr::OnClientDisconnect, this,
+            [this](const QString &ip, int port) { admission->gHostClientDisconnect(ip, port); });
+    connect(gHost, &TwsHUBsvr::OnCloseConnection, this, [this](QObject *) { gHostCloseConnection(); });
+    connect(gHost, &TwsHUBsvr::OnHostingError, this, [this](const QString &msg) { socketError(msg); });
+    connect(gHost, &TwsHUBsvr::OnBusy, this, [this](QObject *) { onSocketBusy(); });
+
+    connect(gClient, &TwsHUBcli::OnDataArrived, this,
+            [this](const QString &ip, int port, const QString &tag, const QString &v1, const QString &v2,
+                   const QString &v3, const QString &v4, const QString &v5, const QString &v6) {
+                router->gClientDataArrived(ip, port, tag, v1, v2, v3, v4, v5, v6);
+            });
+    connect(gClient, &TwsHUBcli::OnConnect, this,
+            [this](const QString &ip, int port) { gClientConnect(ip, port); });
+    connect(gClient, &TwsHUBcli::OnDisconnect, this,
+            [this](const QString &ip, int port) { gClientDisconnect(ip, port); });
+    connect(gClient, &TwsHUBcli::OnSockError, this, [this](const QString &msg) { socketError(msg); });
+    connect(gClient, &TwsHUBcli::OnBusy, this, [this](QObject *) { onSocketBusy(); });
+
+    connect(btnNew, &QPushButton::clicked, this, [this] { flow->btnNewClick(); });
+    connect(btnSortN, &QPushButton::clicked, this, [this] { hand->btnSortNClick(); });
+    connect(btnSortF, &QPushButton::clicked, this, [this] { hand->btnSortFClick(); });
+    connect(btnThrow, &QPushButton::clicked, this, [this] { hand->btnThrowClick(); });
+    connect(btnPass, &QPushButton::clicked, this, [this] { flow->btnPassClick(); });
+    connect(btnCardDown, &QPushButton::clicked, this, [this] { hand->btnCardDownClick(); });
+    connect(btnStop, &QPushButton::clicked, this, [this] { admission->btnStopClick(); });
+    connect(btnPing, &QPushButton::clicked, this, [this] { admission->btnPingClick(); });
+    for (int n = 1; n <= 13; ++n)
+        connect(handSlot(n), &TPlayCard::OnLeftClick, this, [this](TPlayCard *c) { hand->cardControl(c); });
+
+    connect(autoPass, &QTimer::timeout, this, [this] { countdown->autoPassTimer(); });
+    connect(Timer1, &QTimer::timeout, this, [this] { admission->Timer1Timer(); });
+
+    connect(btnNoChat, &QPushButton::clicked, this, [this] { chat->btnNoChatClick(); });
+    connect(btnClear, &QPushButton::clicked, this, [this] { chat->btnClearClick(); });
+    connect(btnForeColor, &QPushButton::clicked, this, [this] { chat->btnColorClick(btnForeColor); });
+    connect(btnBGColor, &QPushButton::clicked, this, [this] { chat->btnColorClick(btnBGColor); });
+    connect(btnAltS, &QPushButton::clicked, this, [this] { chat->btnAltSClick(); });
+
+    connect(mnuSetting, &QAction::triggered, this, [this] { frmSetting->mnuSettingClick(); });
+    connect(mnuDisconn, &QAction::triggered, this, [this] { frmSetting->mnuDisconnClick(); });
+    // The click handlers invert the check mark themselves, so Qt's own toggle is undone first.
+    connect(AlwaysOnTop1, &QAction::triggered, this, [this](bool checked) {
+        AlwaysOnTop1->setChecked(!checked);
+        AlwaysOnTop1Click();
+    });
+    connect(BeepOnTurn1, &QAction::triggered, this, [this](bool checked) {
+        BeepOnTurn1->setChecked(!checked);
+        BeepOnTurn1Click();
+    });
+    connect(ChatDialog1, &QAction::triggered, this, [this](bool checked) {
+        ChatDialog1->setChecked(!checked);
+        chat->ChatDialog1Click();
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Showing and closing
+
+void TmainFrm::showEvent(QShowEvent *e)
+{
+    QMainWindow::showEvent(e);
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        FormShow();
+    }
+}
+
+void TmainFrm::FormShow()
+{
+    drawTable();
+    if (frmSetting)
+        frmSetting->loadSettings();
+}
+
+void TmainFrm::drawTable()
+{
+    // Tile the felt from the top-left corner; the last row and column are clipped.
+    const QPixmap tile = Img1->pixmap();
+    QPixmap carpet(imgCarpet->size());
+    carpet.fill(QColor(0, 96, 0));
+    if (!tile.isNull() && Img1->width() > 0 && Img1->height() > 0) {
+        QPainter p(&carpet);
+        const int rows = imgCarpet->height() / Img1->height();
+        const int cols = imgCarpet->width() / Img1->width();
+        for (int r = 0; r <= rows; ++r)
+            for (int c = 0; c <= cols; ++c)
+                p.drawPixmap(30 * c, 30 * r, tile);
+    }
+    imgCarpet->setPixmap(carpet);
+
+    const QPixmap back = cardImg->pixmap();
+    for (int s = 2; s <= 4; ++s)
+        for (int n = 1; n <= 13; ++n)
+            if (QLabel *img = findLabel(QStringLiteral("p%1c%2").arg(s).arg(n)))
+                img->setPixmap(back);
+}
+
+void TmainFrm::closeEvent(QCloseEvent *e)
+{
+    FormDestroy();
+    if (frmSetting)
+        frmSetting->hide(); // a dialog left open must not keep the program alive
+    QMainWindow::closeEvent(e);
+}
+
+void TmainFrm::FormDestroy()
+{
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    if (frmSetting && !frmSetting->saveSettings())
+        showMessage(QMessageBox::Critical,
+                    QStringLiteral("The settings could not be saved to %1").arg(settingsPath()));
+    // The program is ending: the connection events that follow would only reset a table nobody sees.
+    const bool hostBlocked = gHost->blockSignals(true);
+    const bool clientBlocked = gClient->blockSignals(true);
+    if (gHost->Active())
+        gHost->setActive(false);
+    if (gClient->Active())
+        gClient->setActive(false);
+    gHost->blockSignals(hostBlocked);
+    gClient->blockSignals(clientBlocked);
+    autoPass->stop();
+    Timer1->stop();
+}
+
+bool TmainFrm::event(QEvent *e)
+{
+    // Menu hover sends status tips; they would wipe the status bar text, which is the window's own.
+    if (e->type() == QEvent::StatusTip)
+        return true;
+    return QMainWindow::event(e);
+}
+
+bool TmainFrm::eventFilter(QObject *watched, QEvent *e)
+{
+    if ((watched == Panel1 && e->type() == QEvent::LayoutRequest)
+        || (watched == txtWhoThrow && e->type() == QEvent::Show)) {
+        fitWhoThrow();
+    } else if (chatLog && watched == chatLog->viewport() && e->type() == QEvent::MouseButtonRelease) {
+        chat->chatLogClick();
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Look-up by name
+
+QWidget *TmainFrm::findControl(const QString &name) const { return m_byName.value(name.toLower(), nullptr); }
+
+TPlayCard *TmainFrm::findCard(const QString &name) const { return qobject_cast<TPlayCard *>(findControl(name)); }
+
+QLabel *TmainFrm::findLabel(const QString &name) const { return qobject_cast<QLabel *>(findControl(name)); }
+
+TPlayCard *TmainFrm::handSlot(int n) const { return findCard(QStringLiteral("P1C%1").arg(n)); }
+
+TPlayCard *TmainFrm::tableSlot(int n) const { return findCard(QStringLiteral("outC%1").arg(n)); }
+
+QWidget *TmainFrm::seatSlot(int seat, int n) const { return findControl(QStringLiteral("P%1C%2").arg(seat).arg(n)); }
+
+QLabel *TmainFrm::nickLabel(int seat) const { return findLabel(QStringLiteral("txtNick%1").arg(seat)); }
+
+QLabel *TmainFrm::pointLabel(int seat) const { return findLabel(QStringLiteral("txtPoint%1").arg(seat)); }
+
+QLabel *TmainFrm::passLabel(int seat) const { return findLabel(QStringLiteral("txtPass%1").arg(seat)); }
+
+QString TmainFrm::letterSpaced(const QString &nick)
+{
+    QString out;
+    out.reserve(nick.size() * 2);
+    for (const QChar ch : nick) {
+        out += ch;
+        out += QLatin1Char(' ');
+    }
+    // trim blanks only, like the nick labels expect
+    qsizetype b = 0, e = out.size();
+    while (b < e && out.at(b) == QLatin1Char(' '))
+        ++b;
+    while (e > b && out.at(e - 1) == QLatin1Char(' '))
+        --e;
+    return out.mid(b, e - b);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Display operations
+
+void TmainFrm::showSeatCards(int seat, bool visible)
+{
+    if (seat < 1 || seat > 4)
+        return;
+    for (int n = 1; n <= 13; ++n)
+        if (QWidget *w = seatSlot(seat, n))
+            w->setVisible(visible);
+    processPending();
+}
+
+void TmainFrm::placeDealtCard(const QString &nick, int slot, const QString &code)
+{
+    const int seat = roster.relativeSeat(st.myNick, nick);
+    if (seat <= 0)
+        return;
+    TPlayCard *card = findCard(QStringLiteral("P%1C%2").arg(seat).arg(slot));
+    if (!card)
+        return;
+    card->SetCardCode(code);
+    card->move(card->x(), kHandTop);
+    card->setToolTip(QString()); // the raised mark
+    card->show();
+    card->OpenCard();
+}
+
+void TmainFrm::hideTableCards()
+{
+    for (int n = 1; n <= 5; ++n)
+        if (TPlayCard *c = tableSlot(n))
+            c->hide();
+}
+
+int TmainFrm::countTableCards() const
+{
+    int count = 0;
+    for (int n = 1; n <= 5; ++n)
+        if (TPlayCard *c = tableSlot(n); c && c->isVisibleTo(Panel1))
+            ++count;
+    return count;
+}
+
+void TmainFrm::resetGameDisplay()
+{
+    for (int s = 1; s <= 4; ++s)
+        passLabel(s)->hide();
+    restoreIcon();
+    txtAutoPass->hide();
+    txtPassCntDwn->hide();
+    autoPass->stop();
+    countdown->stop();
+    btnStop->setEnabled(false);
+    hideTableCards();
+    st.turnSeat = 0;
+    st.startSeat = 0;
+    txtWhoThrow->hide();
+    txtWait->show();
+    imgTurn->hide();
+    for (QPushButton *b : {btnNew, btnSortN, btnSortF, btnThrow, btnPass, btnCardDown})
+        b->setEnabled(false);
+    st.gameOn = false;
+    hand->btnCardDownClick();
+    hand->showHand(false);
+    if (gHost->Active())
+        btnNew->setEnabled(gHost->ClientCount() > 0);
+}
+
+void TmainFrm::resetConnection()
+{
+    resetGameDisplay();
+    if (gHost->Active())
+        gHost->setActive(false);
+    if (gClient->Active())
+        gClient->setActive(false);
+    st.hosting = false;
+    txtWait->hide();
+    for (int s = 1; s <= 4; ++s) {
+        nickLabel(s)->setText(emptySeatText());
+        pointLabel(s)->hide();
+        if (s >= 2)
+            showSeatCards(s, false);
+    }
+    showSeatCards(1, false);
+}
+
+void TmainFrm::setWhoThrow(const QString &text)
+{
+    txtWhoThrow->setText(text);
+    txtWhoThrow->show();
+    fitWhoThrow();
+}
+
+void TmainFrm::fitWhoThrow()
+{
+    txtWhoThrow->adjustSize();
+    txtWhoThrow->move(Panel1->width() / 2 - txtWhoThrow->width() / 2, txtWhoThrow->y());
+}
+
+void TmainFrm::setStatusText(const QString &text) { msgBar->showMessage(text); }
+
+QString TmainFrm::statusText() const { return msgBar->currentMessage(); }
+
+void TmainFrm::setTurnMarker(int seat)
+{
+    static const QPoint pos[] = {{}, {173, 195}, {58, 142}, {173, 70}, {278, 142}};
+    if (seat < 1 || seat > 4)
+        return;
+    imgTurn->move(pos[seat]);
+    imgTurn->show();
+}
+
+void TmainFrm::restoreIcon()
+{
+    m_blankIconShown = false;
+    QApplication::setWindowIcon(m_windowIcon);
+    setWindowIcon(m_windowIcon);
+}
+
+void TmainFrm::showBlankIcon()
+{
+    m_blankIconShown = true;
+    QApplication::setWindowIcon(m_blankIcon);
+    setWindowIcon(m_blankIcon);
+}
+
+void TmainFrm::setOuterWidth(int outerWidth)
+{
+    int frame = frameGeometry().width() - geometry().width();
+    if (frame <= 0 || !isVisible())
+        frame = kAssumedFrame;
+    layoutClient(std::max(kTableWidth, outerWidth - frame));
+}
+
+void TmainFrm::layoutClient(int clientWidth)
+{
+    const int tableHeight = kClientHeight - kStatusHeight;
+    m_client->setFixedSize(clientWidth, tableHeight);
+    Panel2->setGeometry(0, 0, clientWidth, 21);
+    chatPanel->setGeometry(kTableWidth, 21, clientWidth - kTableWidth, tableHeight - 21);
+    if (layout())
+        layout()->activate();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hub events
+
+void TmainFrm::onSocketBusy() { processPending(); }
+
+void TmainFrm::socketError(const QString &ErrMsg)
+{
+    mnuSetting->setEnabled(true);
+    resetConnection();
+    if (!ErrMsg.isEmpty()) {
+        setStatusText(QLatin1Char(' ') + ErrMsg);
+        showMessage(QMessageBox::Critical, ErrMsg);
+    }
+}
+
+void TmainFrm::gClientConnect(const QString &, int)
+{
+    mnuSetting->setEnabled(false);
+    mnuDisconn->setEnabled(true);
+    st.myPort = gClient->LocalPort();
+    setStatusText(QStringLiteral(" Connected to ") + gClient->Host() + QStringLiteral(" : ")
+                  + QString::number(st.myPort));
+}
+
+void TmainFrm::gClientDisconnect(const QString &, int)
+{
+    mnuSetting->setEnabled(true);
+    mnuDisconn->setEnabled(false);
+    socketError(QStringLiteral(" Disconnected from ") + gClient->Host() + QStringLiteral(" : ")
+                + QString::number(st.myPort));
+}
+
+void TmainFrm::gHostCloseConnection()
+{
+    socketError(QString());
+    setStatusText(QStringLiteral(" Connection closed."));
+}
+
+void TmainFrm::AlwaysOnTop1Click()
+{
+    AlwaysOnTop1->setChecked(!AlwaysOnTop1->isChecked());
+    const bool onTop = AlwaysOnTop1->isChecked();
+    if (bool(windowFlags() & Qt::WindowStaysOnTopHint) == onTop)
+        return;
+    // Changing the flag re-creates the native window: keep place, size and visibility.
+    const QPoint place = pos();
+    const bool wasVisible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    move(place);
+    if (wasVisible)
+        show();
+}
+
+void TmainFrm::BeepOnTurn1Click() { BeepOnTurn1->setChecked(!BeepOnTurn1->isChecked()); }
+
+// ---------------------------------------------------------------------------------------------
+// Messages, waiting, sound
+
+void TmainFrm::setMessageHook(MessageHook hook) { messageHook() = std::move(hook); }
+
+QMessageBox::StandardButton TmainFrm::showMessage(QMessageBox::Icon icon, const QString &text,
+                                                  QMessageBox::StandardButtons buttons)
+{
+    if (const MessageHook &hook = messageHook())
+        return hook(this, icon, text, buttons);
+    // "&&" is how the texts write a shown ampersand
+    QString shown = text;
+    shown.replace(QStringLiteral("&&"), QStringLiteral("&"));
+    QMessageBox box(icon, kVersion, shown, buttons, this);
+    return QMessageBox::StandardButton(box.exec());
+}
+
+void TmainFrm::processPending() { QCoreApplication::processEvents(); }
+
+void TmainFrm::waitProcessing(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(std::max(0, ms), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void TmainFrm::beep()
+{
+    ++m_beeps;
+    QApplication::beep();
+}
