@@ -1,0 +1,250 @@
+#include "support/tablefixture.h"
+
+#include "game/protocol.h"
+#include "hub/hubclient.h"
+#include "hub/hubserver.h"
+#include "ui/frmsetting.h"
+#include "ui/mainfrm.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+TableFixture::TableFixture()
+{
+    TmainFrm::setMessageHook([this](TmainFrm *w, QMessageBox::Icon icon, const QString &text,
+                                    QMessageBox::StandardButtons buttons) {
+        m_boxes[w].append(ShownMessage{icon, text, buttons});
+        if (buttons.testFlag(QMessageBox::Yes) && buttons.testFlag(QMessageBox::No))
+            return m_answer;
+        return buttons.testFlag(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::NoButton;
+    });
+}
+
+TableFixture::~TableFixture()
+{
+    // Guests first, so the host never has to tell them the table is gone.
+    for (auto it = m_slots.rbegin(); it != m_slots.rend(); ++it)
+        if (it->w != m_host)
+            delete it->w;
+    delete m_host;
+    m_slots.clear();
+    m_windows.clear();
+    TmainFrm::setMessageHook({});
+}
+
+TmainFrm *TableFixture::newWindow()
+{
+    Slot slot{new TmainFrm, std::make_unique<QTemporaryDir>()};
+    TmainFrm *w = slot.w;
+    w->programDir = slot.dir->path() + QLatin1Char('/');
+    QObject::connect(w->gClient, &TwsHUBcli::OnDataArrived, w,
+                     [this, w](const QString &, int fromPort, const QString &tag, const QString &v1,
+                               const QString &v2, const QString &v3, const QString &v4, const QString &v5,
+                               const QString &v6) {
+                         m_clientIn[w].append(Delivered{fromPort, HubMessage{tag, {v1, v2, v3, v4, v5, v6}}});
+                     });
+    QObject::connect(w->gHost, &TwsHUBsvr::OnDataArrived, w,
+                     [this, w](const QString &, int fromPort, const QString &tag, const QString &v1,
+                               const QString &v2, const QString &v3, const QString &v4, const QString &v5,
+                               const QString &v6) {
+                         m_hostIn[w].append(Delivered{fromPort, HubMessage{tag, {v1, v2, v3, v4, v5, v6}}});
+                     });
+    m_windows.append(w);
+    m_slots.push_back(std::move(slot));
+    w->show();
+    return w;
+}
+
+QString TableFixture::programDirOf(TmainFrm *w) const
+{
+    for (const Slot &s : m_slots)
+        if (s.w == w)
+            return s.dir->path() + QLatin1Char('/');
+    return {};
+}
+
+void TableFixture::closeWindow(TmainFrm *w)
+{
+    for (auto it = m_slots.begin(); it != m_slots.end(); ++it) {
+        if (it->w == w) {
+            m_windows.removeAll(w);
+            if (m_host == w)
+                m_host = nullptr;
+            w->close();
+            delete w;
+            m_slots.erase(it);
+            m_boxes.remove(w);
+            m_clientIn.remove(w);
+            m_hostIn.remove(w);
+            return;
+        }
+    }
+}
+
+bool TableFixture::host(TmainFrm *w, const QString &nick, int ms)
+{
+    w->frmSetting->txtNick->setText(nick);
+    w->gHost->setPort(0);
+    w->gHost->setActive(true);
+    m_host = w;
+    return waitFor([w, nick] { return w->st.hosting && w->gHost->listeningPort() > 0
+                                      && w->roster.seatOfNick(nick) == 1; },
+                   ms);
+}
+
+int TableFixture::hostPort() const
+{
+    return m_host ? m_host->gHost->listeningPort() : 0;
+}
+
+void TableFixture::connectGuest(TmainFrm *w, const QString &nick)
+{
+    w->frmSetting->txtNick->setText(nick);
+    w->frmSetting->txtHOST->setText(QStringLiteral("127.0.0.1"));
+    w->frmSetting->txtPort->setText(QString::number(hostPort()));
+    w->frmSetting->btnConnect->click();
+}
+
+TmainFrm *TableFixture::join(const QString &nick, int ms)
+{
+    TmainFrm *w = newWindow();
+    connectGuest(w, nick);
+    const bool seated = waitFor([this, w, nick] {
+        return m_host && TuserInfo::validSeat(m_host->roster.seatOfNick(nick)) && tableShown();
+    }, ms);
+    return seated ? w : nullptr;
+}
+
+QList<TmainFrm *> TableFixture::seatedWindows() const
+{
+    QList<TmainFrm *> out;
+    if (!m_host)
+        return out;
+    for (TmainFrm *w : m_windows) {
+        if (w == m_host) {
+            out.append(w);
+            continue;
+        }
+        if (!w->gClient->Active())
+            continue;
+        const int seat = m_host->roster.seatOfNick(w->st.myNick);
+        if (TuserInfo::validSeat(seat) && m_host->roster.user(seat).port == w->gClient->LocalPort())
+            out.append(w);
+    }
+    return out;
+}
+
+int TableFixture::expectedScreenSeat(TmainFrm *viewer, const QString &nick) const
+{
+    if (!m_host)
+        return 0;
+    const int m = m_host->roster.seatOfNick(viewer->st.myNick);
+    const int k = m_host->roster.seatOfNick(nick);
+    if (!TuserInfo::validSeat(m) || !TuserInfo::validSeat(k))
+        return 0;
+    return 1 + (((k - m) % 4) + 4) % 4;
+}
+
+QString TableFixture::shownNick(TmainFrm *viewer, int screenSeat)
+{
+    QLabel *label = viewer->nickLabel(screenSeat);
+    if (!label || label->text() == kEmptySeatText)
+        return {};
+    // Letter spacing puts a blank after every character; every other character is the nick's.
+    const QString text = label->text();
+    QString nick;
+    for (qsizetype i = 0; i < text.size(); i += 2)
+        nick += text[i];
+    return nick;
+}
+
+QString TableFixture::tableProblem(TmainFrm *w) const
+{
+    if (!m_host)
+        return QStringLiteral("nobody hosts");
+    const TuserInfo &truth = m_host->roster;
+    const int m = truth.seatOfNick(w->st.myNick);
+    if (!TuserInfo::validSeat(m))
+        return QStringLiteral("'%1' holds no seat at the host").arg(w->st.myNick);
+    for (int k = 1; k <= 4; ++k) {
+        const int screen = 1 + (((k - m) % 4) + 4) % 4;
+        const TuserRec &u = truth.user(k);
+        const bool occupied = u.port >= 0 && !u.nick.isEmpty();
+        QLabel *label = w->nickLabel(screen);
+        if (!label)
+            return QStringLiteral("no nick label %1").arg(screen);
+        const QString want = occupied ? letterSpaced(u.nick) : kEmptySeatText;
+        if (label->text() != want)
+            return QStringLiteral("'%1' shows '%2' at screen seat %3, expected '%4'")
+                .arg(w->st.myNick, label->text())
+                .arg(screen)
+                .arg(want);
+        if (occupied && w->roster.user(k).nick != u.nick)
+            return QStringLiteral("'%1' has '%2' in roster seat %3, expected '%4'")
+                .arg(w->st.myNick, w->roster.user(k).nick)
+                .arg(k)
+                .arg(u.nick);
+        if (!occupied && w->roster.user(k).port != -1)
+            return QStringLiteral("'%1' still has '%2' in roster seat %3")
+                .arg(w->st.myNick, w->roster.user(k).nick)
+                .arg(k);
+    }
+    return {};
+}
+
+bool TableFixture::tableShown() const
+{
+    if (!m_host)
+        return false;
+    for (TmainFrm *w : seatedWindows())
+        if (!tableProblem(w).isEmpty())
+            return false;
+    return true;
+}
+
+bool TableFixture::waitTableShown(int ms)
+{
+    return waitFor([this] { return tableShown(); }, ms);
+}
+
+bool TableFixture::waitFor(const std::function<bool()> &pred, int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!pred()) {
+        if (deadline.hasExpired())
+            return pred();
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+void TableFixture::settle(int ms)
+{
+    QTest::qWait(ms);
+}
+
+QStringList TableFixture::messageTextsOf(TmainFrm *w) const
+{
+    QStringList out;
+    for (const ShownMessage &m : m_boxes.value(w))
+        out.append(m.text);
+    return out;
+}
+
+QStringList TableFixture::clientTags(TmainFrm *w) const
+{
+    QStringList out;
+    for (const Delivered &d : m_clientIn.value(w))
+        out.append(d.tag());
+    return out;
+}
+
+void TableFixture::clearTraffic()
+{
+    m_clientIn.clear();
+    m_hostIn.clear();
+}

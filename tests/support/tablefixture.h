@@ -1,0 +1,104 @@
+#pragma once
+// Several table windows in one test process, hosting and joining over real loopback sockets.
+// Every window gets its own program directory (so settings files never collide), every message
+// box is recorded per window and answered for the user, and every message a window's hubs deliver
+// is recorded too.
+#include "hub/wire.h"
+#include <QHash>
+#include <QList>
+#include <QMessageBox>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TmainFrm;
+
+struct ShownMessage
+{
+    QMessageBox::Icon icon;
+    QString text;
+    QMessageBox::StandardButtons buttons;
+};
+
+// One message as a hub delivered it: the tag and the six values, and the sender's port.
+struct Delivered
+{
+    int fromPort = 0;
+    HubMessage msg;
+    QString tag() const { return msg.Protocol; }
+    QString value(int n) const { return msg.value[n - 1]; } // n 1..6
+};
+
+class TableFixture
+{
+public:
+    TableFixture();
+    ~TableFixture();
+    TableFixture(const TableFixture &) = delete;
+    TableFixture &operator=(const TableFixture &) = delete;
+
+    // A new window, shown (its settings are loaded from its own empty directory).
+    TmainFrm *newWindow();
+    QString programDirOf(TmainFrm *w) const;
+    QList<TmainFrm *> windows() const { return m_windows; }
+    // Closes and deletes one window (its settings are saved, its hubs closed).
+    void closeWindow(TmainFrm *w);
+
+    // Hosting on a port the system chooses (the dialog accepts only 1..65535): the nick is typed
+    // into the dialog and the hub started; true once the host sits in seat 1.
+    bool host(TmainFrm *w, const QString &nick, int ms = 5000);
+    TmainFrm *hostWindow() const { return m_host; }
+    int hostPort() const;
+
+    // Types nick, "127.0.0.1" and the host's port into the dialog and presses CONNECT; no waiting.
+    void connectGuest(TmainFrm *w, const QString &nick);
+    // A new window that connects and is waited for until it is seated and every copy shows every seat;
+    // nullptr when that did not happen in time.
+    TmainFrm *join(const QString &nick, int ms = 5000);
+
+    // Every copy at the table shows every seated player (as the host's roster has them) in the
+    // screen seat its own point of view gives, itself at the bottom, and the free seats empty.
+    bool tableShown() const;
+    bool waitTableShown(int ms = 5000);
+    // Why a copy does not show the table; empty when it does.
+    QString tableProblem(TmainFrm *w) const;
+    // Windows whose player holds a seat at the host (the host included).
+    QList<TmainFrm *> seatedWindows() const;
+    // The screen seat at which the viewer's copy should show the nick, from the host's roster; 0 if none.
+    int expectedScreenSeat(TmainFrm *viewer, const QString &nick) const;
+    // The nick the viewer's screen seat shows, with the letter spacing taken out; empty for a free seat.
+    static QString shownNick(TmainFrm *viewer, int screenSeat);
+
+    static bool waitFor(const std::function<bool()> &pred, int ms = 5000);
+    // Lets events run for about ms milliseconds.
+    static void settle(int ms);
+
+    // Message boxes shown by a window, oldest first.
+    QList<ShownMessage> messagesOf(TmainFrm *w) const { return m_boxes.value(w); }
+    QStringList messageTextsOf(TmainFrm *w) const;
+    void clearMessages() { m_boxes.clear(); }
+    // The answer given to boxes that offer Yes and No (Yes unless told otherwise); other boxes get OK.
+    void setAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
+
+    // Messages a window's hub client (as a guest) or hub server (as the host) delivered, oldest first.
+    QList<Delivered> clientReceived(TmainFrm *w) const { return m_clientIn.value(w); }
+    QList<Delivered> hostReceived(TmainFrm *w) const { return m_hostIn.value(w); }
+    QStringList clientTags(TmainFrm *w) const;
+    void clearTraffic();
+
+private:
+    struct Slot
+    {
+        TmainFrm *w;
+        std::unique_ptr<QTemporaryDir> dir;
+    };
+    QList<TmainFrm *> m_windows;
+    std::vector<Slot> m_slots;
+    TmainFrm *m_host = nullptr;
+    QHash<TmainFrm *, QList<ShownMessage>> m_boxes;
+    QHash<TmainFrm *, QList<Delivered>> m_clientIn;
+    QHash<TmainFrm *, QList<Delivered>> m_hostIn;
+    QMessageBox::StandardButton m_answer = QMessageBox::Yes;
+};
