@@ -1,1 +1,151 @@
-int main() { return 0; }
+// quadrix-arena: plays many deals between strategies with the real rules and reports how the
+// first strategy fares. Every deal is played four times, the strategies moved round the
+// seats, so the cards dealt favour nobody.
+#include "bot/simulator.h"
+#include "bot/strategy.h"
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct Stat
+{
+    double sum = 0, sumSq = 0;
+    qint64 n = 0;
+    void add(double x)
+    {
+        sum += x;
+        sumSq += x * x;
+        ++n;
+    }
+    double mean() const { return n ? sum / double(n) : 0; }
+    // half width of the 95% confidence interval of the mean
+    double half95() const
+    {
+        if (n < 2)
+            return 0;
+        const double m = mean();
+        const double var = (sumSq - double(n) * m * m) / double(n - 1);
+        return 1.96 * std::sqrt(std::max(0.0, var) / double(n));
+    }
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quadrix-arena"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Plays deals between computer strategies with the game's rules and prints how the first "
+                       "strategy fares: win rate and mean credit change per deal with 95% confidence intervals, "
+                       "and the time it takes to decide a move. Each deal is replayed with the strategies moved "
+                       "round all four seats. Strategies: %1.")
+            .arg(strategyNames().join(QStringLiteral(", "))));
+    parser.addHelpOption();
+    QCommandLineOption dealsOpt(QStringLiteral("deals"), QStringLiteral("Number of different deals (default 20000)."),
+                                QStringLiteral("n"), QStringLiteral("20000"));
+    QCommandLineOption botOpt(QStringLiteral("bot"), QStringLiteral("Strategy measured (default smart)."),
+                              QStringLiteral("name"), QStringLiteral("smart"));
+    QCommandLineOption oppOpt(QStringLiteral("opponents"),
+                              QStringLiteral("Strategy of the three other seats, or three names separated by "
+                                             "commas (default greedy)."),
+                              QStringLiteral("names"), QStringLiteral("greedy"));
+    QCommandLineOption seedOpt(QStringLiteral("seed"), QStringLiteral("Seed of the first deal (default 1)."),
+                               QStringLiteral("n"), QStringLiteral("1"));
+    parser.addOptions({dealsOpt, botOpt, oppOpt, seedOpt});
+    parser.process(app);
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    bool ok = false;
+    const qint64 deals = parser.value(dealsOpt).toLongLong(&ok);
+    if (!ok || deals < 1) {
+        err << "quadrix-arena: --deals wants a positive number\n";
+        return 2;
+    }
+    const quint64 seed = parser.value(seedOpt).toULongLong(&ok);
+    if (!ok) {
+        err << "quadrix-arena: --seed wants a number\n";
+        return 2;
+    }
+    QStringList names{parser.value(botOpt)};
+    QStringList opp = parser.value(oppOpt).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (opp.size() == 1)
+        opp = QStringList{opp.first(), opp.first(), opp.first()};
+    if (opp.size() != 3) {
+        err << "quadrix-arena: --opponents wants one name or three\n";
+        return 2;
+    }
+    names += opp;
+    std::vector<std::unique_ptr<TBotStrategy>> strategies;
+    for (int i = 0; i < 4; ++i) {
+        auto s = makeStrategy(names.at(i));
+        if (!s) {
+            err << "quadrix-arena: unknown strategy " << names.at(i) << " (" << strategyNames().join(QStringLiteral(", "))
+                << ")\n";
+            return 2;
+        }
+        s->seed(seed * 4 + quint64(i) + 1);
+        strategies.push_back(std::move(s));
+    }
+
+    TDealSimulator sim;
+    Stat win, credit, oppWin, instant, length;
+    double decideMs = 0, maxMs = 0;
+    qint64 decisions = 0, refused = 0, unfinished = 0;
+    for (qint64 d = 0; d < deals; ++d) {
+        const auto hands = sim.deal(seed + quint64(d));
+        double dealWin = 0, dealCredit = 0, dealOpp = 0;
+        for (int r = 0; r < 4; ++r) {
+            // strategy i sits in seat (i + r) mod 4
+            std::array<TBotStrategy *, 4> seats{};
+            for (int i = 0; i < 4; ++i)
+                seats[size_t((i + r) % 4)] = strategies[size_t(i)].get();
+            sim.resetTiming();
+            const TDealResult res = sim.play(hands, seats);
+            const auto &t = sim.timing()[size_t(r)];
+            decideMs += t.totalMs;
+            maxMs = std::max(maxMs, t.maxMs);
+            decisions += t.decisions;
+            refused += res.refused;
+            if (res.winner < 0) {
+                ++unfinished;
+                continue;
+            }
+            dealWin += res.winner == r ? 1 : 0;
+            dealOpp += res.winner != r ? 1 : 0;
+            dealCredit += res.creditChange[size_t(r)];
+            length.add(res.moves);
+            if (r == 0)
+                instant.add(res.instant ? 1 : 0);
+        }
+        win.add(dealWin / 4);
+        credit.add(dealCredit / 4);
+        oppWin.add(dealOpp / 12);
+        if ((d + 1) % 5000 == 0)
+            err << "  " << (d + 1) << " deals, win rate so far " << QString::number(100 * win.mean(), 'f', 2) << "%\n";
+    }
+
+    out << "quadrix-arena: " << names.at(0) << " against " << opp.join(QStringLiteral(", ")) << "\n";
+    out << "deals: " << deals << " (each played 4 times, seats rotated: " << deals * 4 << " games), seed " << seed
+        << "\n";
+    out << "win rate: " << QString::number(100 * win.mean(), 'f', 2) << "% +/- "
+        << QString::number(100 * win.half95(), 'f', 2) << " (95% CI; parity 25%)\n";
+    out << "mean credit change per deal: " << QString::number(credit.mean(), 'f', 3) << " +/- "
+        << QString::number(credit.half95(), 'f', 3) << " (95% CI)\n";
+    out << "each opponent's win rate: " << QString::number(100 * oppWin.mean(), 'f', 2) << "%\n";
+    out << "instant wins at the deal: " << QString::number(100 * instant.mean(), 'f', 3) << "% of deals; "
+        << "mean moves per deal: " << QString::number(length.mean(), 'f', 1) << "\n";
+    out << "decision time of " << names.at(0) << ": mean "
+        << QString::number(decisions ? decideMs / double(decisions) : 0, 'f', 4) << " ms, max "
+        << QString::number(maxMs, 'f', 3) << " ms over " << decisions << " decisions\n";
+    out << "throws refused by the rules: " << refused << "; unfinished games: " << unfinished << "\n";
+    out.flush();
+    return refused == 0 && unfinished == 0 ? 0 : 1;
+}

@@ -1,1 +1,372 @@
-// filled in later
+#include "bot/strategy.h"
+#include <algorithm>
+#include <limits>
+
+using namespace BotCards;
+
+int TBotView::fewestOpponentCards() const
+{
+    int fewest = 99;
+    for (int s = 1; s < 4; ++s) {
+        if (cards[size_t(s)] >= 0)
+            fewest = std::min(fewest, cards[size_t(s)]);
+    }
+    return fewest;
+}
+
+int TBotView::nextOpponent() const
+{
+    for (int s = 1; s < 4; ++s) {
+        if (cards[size_t(s)] >= 0)
+            return s;
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+
+TCombo TRandomStrategy::choose(const TBotView &view, const QList<TCombo> &throws)
+{
+    const bool mayPass = view.table.size != 0 || throws.isEmpty();
+    const quint64 options = quint64(throws.size()) + (mayPass ? 1 : 0);
+    if (options == 0)
+        return {};
+    const quint64 pick = m_rng() % options;
+    return pick < quint64(throws.size()) ? throws.at(qsizetype(pick)) : TCombo{};
+}
+
+// ---------------------------------------------------------------------------
+
+TCombo TGreedyStrategy::choose(const TBotView &view, const QList<TCombo> &throws)
+{
+    if (throws.isEmpty())
+        return {};
+    const TCombo *best = nullptr;
+    if (view.table.size == 0) {
+        const TCardMask low = bit(lowest(view.hand));
+        for (const TCombo &c : throws) {
+            if (!(c.mask & low))
+                continue;
+            if (!best || c.size > best->size || (c.size == best->size && c.key < best->key))
+                best = &c;
+        }
+    }
+    if (!best) {
+        for (const TCombo &c : throws) {
+            if (!best || c.size < best->size || (c.size == best->size && c.key < best->key))
+                best = &c;
+        }
+    }
+    return *best;
+}
+
+// ---------------------------------------------------------------------------
+
+struct TSmartStrategy::Context
+{
+    TCardMask unseen = 0;
+    int unseenCount = 0;
+    std::array<qint64, 6> strongestOut{}; // strongest opponent key per size, -1 none
+    int fewest = 99;      // fewest cards of an opponent
+    int next = 0;         // next seated opponent
+    int nextCards = 99;
+    int mine = 0;
+};
+
+TSmartStrategy::TSmartStrategy(int level) : m_level(std::clamp(level, 1, 3)) {}
+
+QString TSmartStrategy::name() const
+{
+    return m_level == 3 ? QStringLiteral("smart") : QStringLiteral("smart%1").arg(m_level);
+}
+
+TSmartStrategy::Context TSmartStrategy::makeContext(const TBotView &view) const
+{
+    Context ctx;
+    // without card counting every card this player does not hold may still be out there
+    ctx.unseen = m_level >= 3 ? view.unseen() : (kFullDeck & ~view.hand);
+    ctx.unseenCount = count(ctx.unseen);
+    ctx.fewest = view.fewestOpponentCards();
+    ctx.next = view.nextOpponent();
+    ctx.nextCards = ctx.next ? view.cards[size_t(ctx.next)] : 99;
+    ctx.mine = count(view.hand);
+    int most = 0;
+    for (int s = 1; s < 4; ++s)
+        most = std::max(most, view.cards[size_t(s)]);
+    if (m_level < 3)
+        most = 13;
+    for (int size : {1, 2, 3, 5})
+        ctx.strongestOut[size_t(size)] = most >= size ? BotCombos::strongestKey(ctx.unseen, size) : -1;
+    return ctx;
+}
+
+bool TSmartStrategy::isBoss(const TCombo &c, const Context &ctx) const
+{
+    if (c.size < 1 || c.size > 5)
+        return false;
+    return qint64(c.key) > ctx.strongestOut[size_t(c.size)];
+}
+
+double TSmartStrategy::partCost(const TCombo &c, const Context &ctx, bool *boss) const
+{
+    const bool b = isBoss(c, ctx);
+    if (boss)
+        *boss = b;
+    if (b)
+        return 0.2;
+    double strength = 0;
+    if (c.size == 1) {
+        const int below = count(ctx.unseen & (bit(highest(c.mask)) - 1));
+        strength = ctx.unseenCount ? double(below) / ctx.unseenCount : 1.0;
+        return 1.0 + 0.8 * (1 - strength) * (1 - strength);
+    }
+    if (c.size <= 3) {
+        int below = 0, all = 0;
+        for (int r = 0; r < 13; ++r) {
+            const TCardMask at = ctx.unseen & rankMask(r);
+            if (count(at) < c.size)
+                continue;
+            ++all;
+            if (quint32(highest(at) + 1) < c.key)
+                ++below;
+        }
+        strength = all ? double(below) / all : 1.0;
+        return 1.0 + 0.6 * (1 - strength) * (1 - strength);
+    }
+    int kindStep = 0;
+    switch (c.kind) {
+    case _Straight: kindStep = 0; break;
+    case _Flush: kindStep = 1; break;
+    case _FullHouse: kindStep = 2; break;
+    case _FourKind: kindStep = 3; break;
+    default: kindStep = 4; break;
+    }
+    strength = (kindStep + rankOrder(highest(c.mask)) / 13.0) / 5.0;
+    return 1.0 + 0.4 * (1 - strength);
+}
+
+TSmartStrategy::Plan TSmartStrategy::bestPlan(TCardMask hand, const Context &ctx) const
+{
+    // the rest of the hand after the five-card hands: cards of one rank stay together
+    auto rest = [&](TCardMask r, Plan &plan) {
+        for (int k = 0; k < 13; ++k) {
+            TCardMask at = r & rankMask(k);
+            const int n = count(at);
+            if (n == 0)
+                continue;
+            QList<TCardMask> groups;
+            if (n == 4) {
+                const TCardMask low = bit(lowest(at)) | bit(lowest(at & (at - 1)));
+                groups << low << (at & ~low);
+            } else {
+                groups << at;
+            }
+            for (TCardMask g : groups) {
+                const TCombo c = BotCombos::classify(g);
+                bool boss = false;
+                plan.cost += partCost(c, ctx, &boss);
+                plan.losers += boss ? 0 : 1;
+                plan.parts << c;
+            }
+        }
+    };
+    Plan best;
+    rest(hand, best);
+    if (count(hand) < 5)
+        return best;
+    const QList<TCombo> fives = BotCombos::enumerate(hand, 5);
+    std::vector<double> fiveCost(size_t(fives.size()));
+    std::vector<bool> fiveBoss(size_t(fives.size()));
+    for (qsizetype i = 0; i < fives.size(); ++i) {
+        bool boss = false;
+        fiveCost[size_t(i)] = partCost(fives.at(i), ctx, &boss);
+        fiveBoss[size_t(i)] = boss;
+    }
+    // the cost of the rest alone, without building the part list, for the search
+    auto restCost = [&](TCardMask r, int *losers) {
+        Plan p;
+        rest(r, p);
+        *losers = p.losers;
+        return p.cost;
+    };
+    double bestCost = best.cost;
+    qsizetype bi = -1, bj = -1;
+    for (qsizetype i = 0; i < fives.size(); ++i) {
+        const TCardMask r1 = hand & ~fives.at(i).mask;
+        int losers = 0;
+        const double c1 = fiveCost[size_t(i)] + restCost(r1, &losers);
+        if (c1 < bestCost - 1e-9) {
+            bestCost = c1;
+            bi = i;
+            bj = -1;
+        }
+        if (count(r1) < 5)
+            continue;
+        for (qsizetype j = i + 1; j < fives.size(); ++j) {
+            if (fives.at(j).mask & ~r1)
+                continue;
+            const double c2 = c1 - restCost(r1, &losers) + fiveCost[size_t(j)]
+                              + restCost(r1 & ~fives.at(j).mask, &losers);
+            if (c2 < bestCost - 1e-9) {
+                bestCost = c2;
+                bi = i;
+                bj = j;
+            }
+        }
+    }
+    if (bi < 0)
+        return best;
+    Plan plan;
+    TCardMask r = hand;
+    for (qsizetype k : {bi, bj}) {
+        if (k < 0)
+            continue;
+        plan.parts << fives.at(k);
+        plan.cost += fiveCost[size_t(k)];
+        plan.losers += fiveBoss[size_t(k)] ? 0 : 1;
+        r &= ~fives.at(k).mask;
+    }
+    rest(r, plan);
+    return plan;
+}
+
+TSmartStrategy::Plan TSmartStrategy::planFor(const TBotView &view, TCardMask hand)
+{
+    return bestPlan(hand, makeContext(view));
+}
+
+TCombo TSmartStrategy::choose(const TBotView &view, const QList<TCombo> &throws)
+{
+    if (throws.isEmpty())
+        return {};
+    if (m_level <= 1)
+        return m_greedy.choose(view, throws);
+    // going out ends the deal at once
+    for (const TCombo &c : throws) {
+        if (c.mask == view.hand)
+            return c;
+    }
+    const Context ctx = makeContext(view);
+    return view.table.size == 0 ? lead(view, throws, ctx) : follow(view, throws, ctx);
+}
+
+TCombo TSmartStrategy::lead(const TBotView &view, const QList<TCombo> &throws, const Context &ctx)
+{
+    const Plan plan = bestPlan(view.hand, ctx);
+    auto offered = [&](const TCombo &c) {
+        return std::any_of(throws.cbegin(), throws.cend(), [&](const TCombo &t) { return t.mask == c.mask; });
+    };
+    // all but one part unbeatable: play those first and keep the lead to the end
+    if (plan.losers <= 1) {
+        const TCombo *pick = nullptr;
+        for (const TCombo &p : plan.parts) {
+            if (isBoss(p, ctx) && offered(p) && (!pick || p.size > pick->size))
+                pick = &p;
+        }
+        if (pick)
+            return *pick;
+    }
+    const TCombo *best = nullptr;
+    double bestScore = -std::numeric_limits<double>::infinity();
+    for (const TCombo &p : plan.parts) {
+        if (!offered(p))
+            continue;
+        bool boss = false;
+        double score = partCost(p, ctx, &boss) + 0.1 * p.size;
+        if (!boss) {
+            // an opponent who can go out by beating this lead
+            for (int s = 1; s < 4; ++s) {
+                const int n = view.cards[size_t(s)];
+                if (n == p.size)
+                    score -= s == ctx.next ? 4.0 : 2.5;
+                else if (n >= 0 && n <= 2 && p.size == 1)
+                    score -= 0.8;
+            }
+        } else {
+            score -= 0.6; // keep control cards for later
+        }
+        if (score > bestScore) {
+            bestScore = score;
+            best = &p;
+        }
+    }
+    // only singles left against a player on one card: lead the strongest single
+    if (best && best->size == 1 && !isBoss(*best, ctx) && ctx.fewest == 1) {
+        const TCombo *top = nullptr;
+        for (const TCombo &c : throws) {
+            if (c.size == 1 && (!top || c.key > top->key))
+                top = &c;
+        }
+        bool otherSize = false;
+        for (const TCombo &p : plan.parts)
+            otherSize = otherSize || (p.size > 1 && offered(p));
+        if (top && !otherSize)
+            return *top;
+    }
+    if (best)
+        return *best;
+    return m_greedy.choose(view, throws);
+}
+
+TCombo TSmartStrategy::follow(const TBotView &view, const QList<TCombo> &throws, const Context &ctx)
+{
+    const Plan now = bestPlan(view.hand, ctx);
+    const int owner = view.tableOwner;
+    const int ownerCards = (owner > 0 && owner < 4) ? view.cards[size_t(owner)] : 99;
+    // someone who could go out on this table before the turn comes back round
+    bool threat = ownerCards <= 2;
+    for (int s = 1; s < 4; ++s) {
+        if (s != owner && view.cards[size_t(s)] >= 0 && view.cards[size_t(s)] <= view.table.size)
+            threat = true;
+    }
+    const TCombo *best = nullptr;
+    double bestScore = 0.25; // passing keeps the hand as it is
+    if (threat)
+        bestScore = -100;
+    for (const TCombo &c : throws) {
+        const TCardMask after = view.hand & ~c.mask;
+        const Plan p = bestPlan(after, ctx);
+        const bool boss = isBoss(c, ctx);
+        if (boss && p.losers <= 1)
+            return c; // the lead comes back and the rest goes out unbeaten
+        double score = now.cost - p.cost;
+        if (boss)
+            score += 0.5;
+        if (threat) {
+            // raise the table as high as it goes, whatever it costs
+            score += 3.0 + c.key / 64.0;
+        }
+        if (ctx.fewest <= 3 && ctx.mine >= 8)
+            score += 0.5; // shed cards while a loss still costs little
+        if (score > bestScore) {
+            bestScore = score;
+            best = &c;
+        }
+    }
+    return best ? *best : TCombo{};
+}
+
+// ---------------------------------------------------------------------------
+
+std::unique_ptr<TBotStrategy> makeStrategy(const QString &name)
+{
+    const QString n = name.trimmed().toLower();
+    if (n == QLatin1String("random"))
+        return std::make_unique<TRandomStrategy>();
+    if (n == QLatin1String("greedy"))
+        return std::make_unique<TGreedyStrategy>();
+    if (n == QLatin1String("smart"))
+        return std::make_unique<TSmartStrategy>(3);
+    if (n.startsWith(QLatin1String("smart")) && n.size() == 6) {
+        const int level = n.at(5).digitValue();
+        if (level >= 1 && level <= 3)
+            return std::make_unique<TSmartStrategy>(level);
+    }
+    return nullptr;
+}
+
+QStringList strategyNames()
+{
+    return {QStringLiteral("random"), QStringLiteral("greedy"), QStringLiteral("smart1"), QStringLiteral("smart2"),
+            QStringLiteral("smart"), QStringLiteral("smart3")};
+}
