@@ -43,5 +43,13 @@ private:
     QString m_about;
     bool m_hovering = false;
     bool m_pressed = false;
-    bool m_savedUnderline = false;
+    // The font style before the underline was added, given back when the pointer leaves.
+    struct FontStyle
+    {
+        QFont::Weight weight = QFont::Normal;
+        bool italic = false;
+        bool underline = false;
+        bool strikeOut = false;
+    };
+    FontStyle m_savedStyle;
 };
