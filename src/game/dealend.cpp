@@ -1,7 +1,143 @@
 #include "game/dealend.h"
-// placeholder until the deal end lands
-int TDealEnd::lossFor(int) { return 0; }
-void TDealEnd::endDeal(int, const QString &) {}
-void TDealEnd::settleCredits(const QString &) {}
-void TDealEnd::onCredit(const QString &, const QString &, const QString &) {}
-bool TDealEnd::onIStart(const QString &) { return false; }
+#include "game/gameflow.h"
+#include "game/messagerouter.h"
+#include "game/protocol.h"
+#include "hub/hubclient.h"
+#include "hub/hubserver.h"
+#include "rules/handhandling.h"
+#include "ui/countdown.h"
+#include "ui/mainfrm.h"
+#include <QLabel>
+#include <QList>
+#include <QPushButton>
+
+int TDealEnd::lossFor(int cardsLeft)
+{
+    if (cardsLeft <= 0)
+        return 0;
+    if (cardsLeft <= 9)
+        return cardsLeft;
+    if (cardsLeft <= 12)
+        return 2 * cardsLeft;
+    return 39;
+}
+
+void TDealEnd::endDeal(int winnerPort, const QString &winnerNick)
+{
+    if (w.flow->startingDeal()) {
+        w.flow->whenDealStarted([this, winnerPort, winnerNick] { endDeal(winnerPort, winnerNick); });
+        return;
+    }
+    // A deal ends once; a winner who is not at the table ends nothing.
+    const int winnerSeat = w.roster.relativeSeat(w.st.myNick, winnerNick);
+    if (!w.st.gameOn || winnerSeat == 0)
+        return;
+
+    w.st.gameOn = false;
+    w.restoreIcon();
+    if (w.st.hosting)
+        settleCredits(winnerNick);
+
+    w.btnNew->setEnabled(false);
+    w.btnSortN->setEnabled(false);
+    w.btnSortF->setEnabled(false);
+    w.btnThrow->setEnabled(false);
+    w.btnPass->setEnabled(false);
+    w.btnCardDown->setEnabled(false);
+    w.countdown->stop();
+    w.st.startSeat = winnerSeat;
+    w.st.turnSeat = winnerSeat;
+
+    const int serial = w.flow->dealSerial();
+    w.waitProcessing(kEndPauseMs);
+    // Wait mode, a lost connection or the next deal may have come during the pause.
+    if (w.st.gameOn || w.flow->dealSerial() != serial || w.st.startSeat != winnerSeat)
+        return;
+
+    if (winnerPort == w.st.myPort && winnerNick == w.st.myNick) {
+        w.router->sendToTable(Tag::iSTART, QString::number(w.st.myPort), w.st.myNick);
+        w.btnNew->setEnabled(true);
+    }
+    w.setWhoThrow(QStringLiteral(" ") + winnerNick + QStringLiteral(" WIN !"));
+}
+
+void TDealEnd::settleCredits(const QString &winnerNick)
+{
+    if (!w.st.hosting)
+        return;
+    const int winnerSeat = w.roster.seatOfNick(winnerNick);
+    // Without a seated winner the pool would have nowhere to go: nothing is settled.
+    if (!TuserInfo::validSeat(winnerSeat))
+        return;
+
+    struct Announcement
+    {
+        int port;
+        QString nick;
+        int credit;
+    };
+    // All credits are settled before any is announced: an announcement may open a message box.
+    QList<Announcement> announcements;
+    int pool = 0;
+    for (int s = 1; s <= 4; ++s) {
+        TuserRec &u = w.roster.user(s);
+        if (u.nick.isEmpty() || u.port == -1)
+            continue;
+        const int loss = lossFor(w.hand->countPlayerCards(w.roster.relativeSeat(w.st.myNick, u.nick)));
+        u.credit -= loss;
+        pool += loss;
+        announcements << Announcement{u.port, u.nick, u.credit};
+    }
+    TuserRec &winner = w.roster.user(winnerSeat);
+    winner.credit += pool;
+    announcements << Announcement{winner.port, winner.nick, winner.credit};
+
+    for (const Announcement &a : announcements)
+        announceCredit(a.port, a.nick, a.credit);
+}
+
+void TDealEnd::announceCredit(int port, const QString &nick, int credit)
+{
+    const QString portText = QString::number(port);
+    const QString creditText = QString::number(credit);
+    // The clients' copy is queued first, so a bankruptcy box on this screen does not hold it back.
+    if (w.st.hosting)
+        w.router->sendToTable(Tag::CREDIT, portText, nick, creditText);
+    w.router->dispatchGameMessage(QStringLiteral("127.0.0.1"), 0, Tag::CREDIT, portText, nick, creditText, QString(),
+                                  QString(), QString());
+}
+
+void TDealEnd::onCredit(const QString &port, const QString &nick, const QString &credit)
+{
+    Q_UNUSED(port);
+    const int n = w.roster.relativeSeat(w.st.myNick, nick);
+    if (n < 1 || n > 4)
+        return;
+    w.pointLabel(n)->setText(credit);
+    if (lenientToInt(credit) > 0)
+        return;
+    if (nick == w.st.myNick) {
+        w.showMessage(QMessageBox::Information, QStringLiteral(" YOU ARE BANKRUPT !"));
+        if (w.st.hosting) {
+            if (w.gHost && w.gHost->Active())
+                w.gHost->setActive(false);
+        } else if (w.gClient && w.gClient->Active()) {
+            w.gClient->setActive(false);
+        }
+        return;
+    }
+    w.showMessage(QMessageBox::Information, QStringLiteral(" ") + nick + QStringLiteral(" BANKRUPT !"));
+}
+
+bool TDealEnd::onIStart(const QString &nick)
+{
+    const int n = w.roster.relativeSeat(w.st.myNick, nick);
+    if (n == 0)
+        return false;
+    w.flow->whenDealStarted([this, n] {
+        w.st.startSeat = n;
+        w.st.turnSeat = n;
+        w.flow->showTurn(n);
+    });
+    return true;
+}

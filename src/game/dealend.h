@@ -16,6 +16,9 @@ public:
     void onCredit(const QString &port, const QString &nick, const QString &credit); // "[CREDIT]"
     bool onIStart(const QString &nick);                                            // "[iSTART]": false when not seated
 
+    static constexpr int kEndPauseMs = 200;
+
 private:
+    void announceCredit(int port, const QString &nick, int credit);
     TmainFrm &w;
 };

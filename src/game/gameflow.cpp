@@ -1,13 +1,366 @@
 #include "game/gameflow.h"
-// placeholder until the game flow lands
-void TGameFlow::btnNewClick() {}
-void TGameFlow::startDeal() {}
-void TGameFlow::onSmallestCard(int, int) {}
-void TGameFlow::onWhoseTurn(const QString &) {}
-void TGameFlow::onCard(const QString &, int, const QString &) {}
-void TGameFlow::onUser(const QString &, const QString &, const QString &, int, int) {}
-void TGameFlow::showTurn(int) {}
-void TGameFlow::applyThrow(int, const QString &, int, const QString &) {}
-void TGameFlow::btnPassClick() {}
-bool TGameFlow::seatPlayer(const QString &, const QString &, int, int) { return false; }
-bool TGameFlow::unseatPlayer(const QString &) { return false; }
+#include "cards/cardcode.h"
+#include "cards/playcard.h"
+#include "game/dealend.h"
+#include "game/messagerouter.h"
+#include "game/protocol.h"
+#include "hub/hubserver.h"
+#include "rules/handhandling.h"
+#include "rules/handorder.h"
+#include "ui/countdown.h"
+#include "ui/mainfrm.h"
+#include <QLabel>
+#include <QPushButton>
+#include <algorithm>
+
+void TGameFlow::whenDealStarted(std::function<void()> action)
+{
+    if (m_startingDeal)
+        m_deferred << std::move(action);
+    else
+        action();
+}
+
+void TGameFlow::runDeferred()
+{
+    while (!m_deferred.isEmpty() && !m_startingDeal) {
+        std::function<void()> action = m_deferred.takeFirst();
+        action();
+    }
+}
+
+void TGameFlow::btnNewClick()
+{
+    if (!w.st.hosting) {
+        w.btnNew->setEnabled(false);
+        w.router->sendToTable(Tag::NEXTGAME);
+        return;
+    }
+    // One deal at a time: a second "New Game" while dealing or playing is not a new deal.
+    if (m_dealing || m_startingDeal || w.st.gameOn || !w.gHost || !w.gHost->Active())
+        return;
+    w.btnNew->setEnabled(false);
+
+    m_dealing = true;
+    const int serial = ++m_dealSerial;
+    w.st.gameOn = true;
+    w.hand->showHand(false);
+    w.CardEng1.ResetDeck();
+    w.st.selectedCount = 0;
+
+    // The deal is called off when wait mode or the end of hosting comes while messages run.
+    auto stillDealing = [this, serial] {
+        return w.st.gameOn && w.st.hosting && w.gHost && w.gHost->Active() && m_dealSerial == serial;
+    };
+
+    for (int k = 1; k <= 13; ++k) {
+        for (int s = 1; s <= 4; ++s) {
+            const QString code = w.CardEng1.DrawCard();
+            if (s == 1) {
+                w.placeDealtCard(w.st.myNick, k, code);
+                continue;
+            }
+            const TuserRec &u = w.roster.user(s);
+            if (u.port >= 0 && !u.nick.isEmpty())
+                w.gHost->SendToClient(u.port, Tag::CARD, QString::number(u.port), u.nick, QString::number(k), code,
+                                      QString(), QString());
+        }
+        w.processPending();
+        if (!stillDealing()) {
+            m_dealing = false;
+            return;
+        }
+        w.waitProcessing(10);
+        if (!stillDealing()) {
+            m_dealing = false;
+            return;
+        }
+    }
+
+    w.router->sendToTable(Tag::NEWGAME);
+    m_dealing = false;
+    startDeal();
+}
+
+void TGameFlow::startDeal()
+{
+    // The host is still dealing: a "[NEWGAME]" now cannot be its own.
+    if (m_dealing)
+        return;
+    if (m_startingDeal) {
+        m_deferred << [this] { startDeal(); };
+        return;
+    }
+    m_startingDeal = true;
+    ++m_dealSerial;
+
+    w.st.gameOn = true;
+    w.txtWait->hide();
+    w.txtWhoThrow->clear();
+    w.st.smallestCards.fill(0);
+    w.hideTableCards();
+    for (int s = 1; s <= 4; ++s) {
+        QLabel *nick = w.nickLabel(s);
+        if (nick && nick->text() != kEmptySeatText)
+            w.showSeatCards(s, true);
+    }
+    if (!w.st.gameOn) {
+        // Wait mode came while the seats were shown: this deal is off.
+        m_startingDeal = false;
+        runDeferred();
+        return;
+    }
+
+    QStringList codes;
+    for (int n = 1; n <= 13; ++n)
+        if (TPlayCard *slot = w.handSlot(n))
+            codes << slot->GetCardCode();
+
+    w.btnSortN->setEnabled(true);
+    w.btnSortF->setEnabled(true);
+    w.btnCardDown->setEnabled(true);
+    w.btnThrow->setEnabled(false);
+    w.btnPass->setEnabled(false);
+
+    if (w.st.startSeat != 0) {
+        w.st.turnSeat = w.st.startSeat;
+        w.roster.turnCursor = w.st.startSeat;
+        showTurn(w.st.turnSeat);
+    } else {
+        const int v = w.rules.nthLowestValue(codes, 1);
+        if (w.st.hosting)
+            w.st.smallestCards[1] = v;
+        else
+            w.router->sendToTable(Tag::SMALLESTCARD, QString::number(v));
+    }
+
+    w.hand->btnSortNClick();
+    if (w.st.hosting && w.gHost && w.gHost->Active())
+        w.btnStop->setEnabled(true);
+    if (w.imgCarpet)
+        w.imgCarpet->update();
+    w.hand->btnCardDownClick();
+
+    // Reports and moves that came in while the seats were shown are handled now, in their order.
+    m_startingDeal = false;
+    runDeferred();
+
+    if (w.st.gameOn && (w.rules.hasFourTwos(codes) || w.rules.isThirteenRun(codes))) {
+        w.router->sendToTable(Tag::GAMEOVER, QString::number(w.st.myPort), w.st.myNick);
+        w.dealEnd->endDeal(w.st.myPort, w.st.myNick);
+    }
+}
+
+void TGameFlow::onSmallestCard(int fromPort, int value)
+{
+    if (m_startingDeal) {
+        m_deferred << [this, fromPort, value] { onSmallestCard(fromPort, value); };
+        return;
+    }
+    // Reports count only while this deal's leader is still open.
+    if (!w.st.hosting || !w.st.gameOn || w.st.startSeat != 0)
+        return;
+    const int s = w.roster.seatOfPort(fromPort);
+    if (!TuserInfo::validSeat(s))
+        return;
+    w.st.smallestCards[s] = value;
+
+    int reported = 0;
+    for (int i = 1; i <= 4; ++i)
+        if (w.st.smallestCards[i] != 0)
+            ++reported;
+    if (reported != w.roster.seatCount())
+        return;
+
+    int best = 1000;
+    QString chosen;
+    int chosenPort = -1;
+    for (int i = 1; i <= 4; ++i) {
+        const int v = w.st.smallestCards[i];
+        if (v > 0 && v < best) {
+            best = v;
+            chosen = w.roster.user(i).nick;
+            chosenPort = w.roster.user(i).port;
+        }
+    }
+    const int n = w.roster.relativeSeat(w.st.myNick, chosen);
+    if (chosen.isEmpty() || n == 0)
+        return;
+    w.st.startSeat = n;
+    w.st.turnSeat = n;
+    w.roster.turnCursor = n;
+    showTurn(n);
+    w.router->sendToTable(Tag::WHOSETURN, QString::number(chosenPort), chosen);
+}
+
+void TGameFlow::onWhoseTurn(const QString &nick)
+{
+    if (m_startingDeal) {
+        m_deferred << [this, nick] { onWhoseTurn(nick); };
+        return;
+    }
+    if (!w.st.gameOn)
+        return;
+    const int n = w.roster.relativeSeat(w.st.myNick, nick);
+    if (n < 1)
+        return;
+    w.st.turnSeat = n;
+    showTurn(n);
+}
+
+void TGameFlow::onCard(const QString &nick, int position, const QString &code)
+{
+    if (position < 1 || position > 13)
+        return;
+    w.placeDealtCard(nick, position, code);
+}
+
+void TGameFlow::onUser(const QString &what, const QString &nick, const QString &ip, int port, int seat)
+{
+    if (what == Tag::JOIN)
+        seatPlayer(nick, ip, port, seat);
+    else if (what == Tag::QUIT)
+        unseatPlayer(nick);
+}
+
+void TGameFlow::showTurn(int seat)
+{
+    if (seat < 1 || seat > 4)
+        return;
+    if (QLabel *pass = w.passLabel(seat))
+        pass->hide();
+    w.setTurnMarker(seat);
+    const bool mine = w.st.turnSeat == 1;
+    w.btnThrow->setEnabled(mine);
+    w.btnPass->setEnabled(mine);
+
+    QLabel *nick = w.nickLabel(seat);
+    if (nick && nick->text() == w.txtWhoThrow->text()) {
+        // Everybody else passed: the table is cleared and the thrower leads anything.
+        w.txtWhoThrow->clear();
+        w.hideTableCards();
+        for (int s = 1; s <= 4; ++s)
+            if (QLabel *pass = w.passLabel(s))
+                pass->hide();
+    }
+    if (!mine) {
+        w.countdown->stop();
+        return;
+    }
+    w.countdown->startCountdown();
+}
+
+void TGameFlow::applyThrow(int port, const QString &nick, int count, const QString &cardList)
+{
+    if (m_startingDeal) {
+        m_deferred << [this, port, nick, count, cardList] { applyThrow(port, nick, count, cardList); };
+        return;
+    }
+    // Between deals there is nothing to throw on.
+    if (!w.st.gameOn)
+        return;
+    const int n = w.roster.relativeSeat(w.st.myNick, nick);
+    if (n == 0)
+        return;
+    w.restoreIcon();
+
+    if (!cardList.contains(QLatin1Char('#'))) {
+        if (QLabel *pass = w.passLabel(n))
+            pass->show();
+    } else {
+        if (n > 1) {
+            const int m = w.hand->countPlayerCards(n);
+            const int lowest = std::max(m - count, 0);
+            for (int j = m; j > lowest; --j)
+                if (QWidget *slot = w.seatSlot(n, j))
+                    slot->hide();
+        }
+        w.hideTableCards();
+        QString rest = cardList;
+        int placed = 0;
+        for (int j = 1; j <= std::min(count, 5); ++j) {
+            const int cut = rest.indexOf(QLatin1Char('#'));
+            if (cut < 1)
+                continue;
+            const QString code = rest.left(cut);
+            rest.remove(0, cut + 1);
+            // A piece that is not a card stays off the table rather than showing a stale face.
+            if (!isCardCode(code))
+                continue;
+            if (TPlayCard *slot = w.tableSlot(++placed)) {
+                slot->SetCardCode(code);
+                slot->OpenCard();
+                slot->show();
+            }
+        }
+        w.setWhoThrow(letterSpaced(nick));
+        if (count == 5) {
+            QList<TPlayCard *> shown;
+            QStringList codes;
+            for (int j = 1; j <= 5; ++j) {
+                TPlayCard *slot = w.tableSlot(j);
+                if (slot && !slot->isHidden()) {
+                    shown << slot;
+                    codes << slot->GetCardCode();
+                }
+            }
+            sortCodes(codes, true);
+            for (int j = 0; j < shown.size(); ++j)
+                shown.at(j)->SetCardCode(codes.at(j));
+        }
+    }
+
+    if (w.st.hosting) {
+        w.st.turnSeat = w.roster.nextSeat();
+        const TuserRec &u = w.roster.user(w.st.turnSeat);
+        const QString movePort = QString::number(u.port);
+        const QString moveNick = u.nick;
+        w.router->sendToTable(Tag::WHOSETURN, movePort, moveNick);
+        showTurn(w.st.turnSeat);
+    }
+}
+
+void TGameFlow::btnPassClick()
+{
+    w.countdown->stop();
+    w.btnPass->setEnabled(false);
+    w.btnThrow->setEnabled(false);
+    w.router->sendToTable(Tag::THROW, QString::number(w.st.myPort), w.st.myNick, QStringLiteral("0"), QString());
+    w.restoreIcon();
+    applyThrow(w.st.myPort, w.st.myNick, 0, QString());
+}
+
+bool TGameFlow::seatPlayer(const QString &nick, const QString &ip, int port, int seat)
+{
+    if (nick.isEmpty())
+        return false;
+    TuserRec rec;
+    rec.nick = nick;
+    rec.IP = ip;
+    rec.port = port;
+    rec.credit = 1000;
+    // A newcomer never saw a ping that may be running, so it is not taken for a lost player.
+    rec.alive = true;
+    if (!w.roster.setSeat(rec, seat))
+        return false;
+    const int n = w.roster.relativeSeat(w.st.myNick, nick);
+    if (n > 0) {
+        w.nickLabel(n)->setText(letterSpaced(nick));
+        w.pointLabel(n)->setText(QStringLiteral("1000"));
+        w.pointLabel(n)->show();
+        w.showSeatCards(n, true);
+    }
+    return true;
+}
+
+bool TGameFlow::unseatPlayer(const QString &nick)
+{
+    const int n = w.roster.relativeSeat(w.st.myNick, nick);
+    if (n == 0)
+        return false;
+    w.nickLabel(n)->setText(kEmptySeatText);
+    w.pointLabel(n)->setText(QStringLiteral("0"));
+    w.pointLabel(n)->hide();
+    w.showSeatCards(n, false);
+    return w.roster.removeByNick(nick);
+}

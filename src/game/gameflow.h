@@ -1,6 +1,8 @@
 #pragma once
 // A deal from "New Game" to the last throw: dealing, the leader, the turn, throws and passes, seating.
+#include <QList>
 #include <QString>
+#include <functional>
 
 class TmainFrm;
 
@@ -22,9 +24,18 @@ public:
     bool unseatPlayer(const QString &nick);
 
     bool dealing() const { return m_dealing; }
+    // True while startDeal lets messages run; game messages that arrive then wait in a queue.
+    bool startingDeal() const { return m_startingDeal; }
+    // Runs the action now, or after startDeal has finished when it is under way.
+    void whenDealStarted(std::function<void()> action);
+    // Counts deals begun on this copy (dealing on the host, startDeal everywhere).
+    int dealSerial() const { return m_dealSerial; }
 
 private:
+    void runDeferred();
     TmainFrm &w;
     bool m_dealing = false;
     bool m_startingDeal = false;
+    int m_dealSerial = 0;
+    QList<std::function<void()>> m_deferred;
 };

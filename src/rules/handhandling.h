@@ -24,8 +24,14 @@ public:
     QStringList selectionCodes() const;  // codes of the visible raised own slots, in slot order
     QStringList tableCodes() const;      // codes of the visible table slots from "outC1" on
     static bool isRaised(const TPlayCard *slot);
+    // Sets or clears the raised mark and puts the slot at the matching height.
+    static void setRaised(TPlayCard *slot, bool up);
+
+    static constexpr int kLoweredTop = 216;
+    static constexpr int kRaisedTop = 206;
 
 private:
     void sortHand(bool byNumber);
     TmainFrm &w;
+    bool m_throwing = false;
 };

@@ -1,6 +1,72 @@
 #include "ui/countdown.h"
-// placeholder until the countdown lands
-int TCountdown::startValue(int, int, const QString &, const QString &, int, int) { return 60; }
-void TCountdown::startCountdown() {}
-void TCountdown::autoPassTimer() {}
-void TCountdown::stop() {}
+#include "cards/playcard.h"
+#include "game/gameflow.h"
+#include "rules/handhandling.h"
+#include "ui/mainfrm.h"
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+int TCountdown::startValue(int handCount, int tableCount, const QString &firstTableCode,
+                           const QString &firstHandCode, int tableValue, int handValue)
+{
+    Q_UNUSED(firstHandCode);
+    if (handCount < tableCount)
+        return 3;
+    if (tableCount >= 1 && tableCount <= 4 && firstTableCode == QLatin1String("12"))
+        return 3;
+    if (tableCount == 1 && handCount == 1 && tableValue > handValue)
+        return 3;
+    return 60;
+}
+
+void TCountdown::startCountdown()
+{
+    const int h = w.hand->countPlayerCards(1);
+    const int t = w.countTableCards();
+    const TPlayCard *table1 = w.tableSlot(1);
+    const TPlayCard *hand1 = w.handSlot(1);
+    const QString tableCode = table1 ? table1->GetCardCode() : QString();
+    const QString handCode = hand1 ? hand1->GetCardCode() : QString();
+    const int value = startValue(h, t, tableCode, handCode, w.CardEng1.CardValue(tableCode),
+                                 w.CardEng1.CardValue(handCode));
+    w.txtPassCntDwn->setText(QString::number(value));
+    w.txtAutoPass->show();
+    w.txtPassCntDwn->show();
+    w.autoPass->start();
+}
+
+void TCountdown::autoPassTimer()
+{
+    w.autoPass->stop();
+    const int left = w.txtPassCntDwn->text().toInt() - 1;
+    w.txtPassCntDwn->setText(QString::number(left));
+    if (w.txtPassCntDwn->text() == QLatin1String("0") && w.btnPass->isEnabled())
+        w.flow->btnPassClick();
+
+    if (m_blinkPhase == 1) {
+        w.showBlankIcon();
+        m_blinkPhase = 0;
+    } else {
+        w.restoreIcon();
+        m_blinkPhase = 1;
+    }
+    if (w.BeepOnTurn1 && w.BeepOnTurn1->isChecked())
+        w.beep();
+
+    w.processPending();
+
+    if (w.btnPass->isEnabled())
+        w.autoPass->start();
+    else
+        w.restoreIcon(); // the countdown is over: the blank phase must not stay on the task bar
+}
+
+void TCountdown::stop()
+{
+    w.autoPass->stop();
+    w.txtAutoPass->hide();
+    w.txtPassCntDwn->hide();
+    w.restoreIcon();
+}
