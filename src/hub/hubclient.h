@@ -2,6 +2,8 @@
 // TwsHUBcli: a player's side of the message hub (gClient).
 #include "hub/wire.h"
 #include <QList>
+#include <QAbstractSocket>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 
@@ -52,6 +54,16 @@ signals:
     void OnBusy(QObject *sender);
 
 private:
+    void startPump();
+    void pumpSendQueue();
+    void receiveTick();
+    void socketConnected();
+    void socketClosed();
+    void socketError(QAbstractSocket::SocketError error);
+    void readSocket();
+    void failLookup();
+    QString logName() const { return m_name + QStringLiteral(".log"); }
+
     QString m_name;
     QTcpSocket *m_socket = nullptr;
     QTimer *m_sendTimer = nullptr;
@@ -59,11 +71,19 @@ private:
     QList<QByteArray> m_sendQueue;
     QList<QByteArray> m_receiveQueue;
     FrameReader m_reader;
+    QDeadlineTimer m_quietUntil;     // the pause after the last send
     bool m_active = false;
+    bool m_opened = false;           // a connection attempt or connection is under way
+    bool m_connected = false;        // OnConnect was raised for the current connection
     bool m_pumping = false;
+    bool m_receiving = false;
     int m_port = 5000;
+    int m_socketPort = 5000;         // Port given to the socket
     QString m_host = QStringLiteral("127.0.0.1");
+    QString m_socketHost = QStringLiteral("127.0.0.1"); // Host given to the socket
+    QString m_peerIP;                // server address while connected
+    int m_peerPort = 0;
     bool m_logEnabled = false;
     bool m_encrypt = false;
-    qint32 m_key = 0;
+    qint32 m_key = kDefaultEncryptKey;
 };

@@ -1,5 +1,6 @@
 #pragma once
 // The hub's optional message log, socket error texts and the address shown to the user.
+#include <QAbstractSocket>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -9,10 +10,13 @@ void AppendLog(const QString &fileName, const QString &entry);
 QString SocketErrorText(int kind);
 
 enum SocketErrorKind { eeGeneral = 0, eeSend = 1, eeReceive = 2, eeConnect = 3, eeDisconnect = 4, eeAccept = 5, eeLookup = 6 };
+// The kind of a socket's error; -1 for a peer that closed in the ordinary way, which is no error.
+int SocketErrorKindOf(QAbstractSocket::SocketError error, bool wasConnected);
 
 // Skips addresses beginning "10.", "172." or "192." and answers the first other one,
 // else the last of the list, else "".
 QString PreferredLocalAddress(const QStringList &addresses);
 QString PreferredLocalAddress();
-// The machine's IPv4 addresses in the order the system lists them; replaceable for tests.
+// The machine's IPv4 addresses in the order the system lists them; replaceable for tests
+// (an empty function puts the system's list back).
 void setLocalAddressProvider(std::function<QStringList()> provider);

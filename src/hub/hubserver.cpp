@@ -1,28 +1,408 @@
 #include "hub/hubserver.h"
-// placeholder until the hub server lands
-struct TwsHUBsvr::Conn {};
-TwsHUBsvr::TwsHUBsvr(const QString &name, QObject *parent) : QObject(parent), m_name(name) {}
-TwsHUBsvr::~TwsHUBsvr() = default;
+
+#include "hub/hublog.h"
+
+#include <QHostAddress>
+#include <QSysInfo>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace {
+
+constexpr int kTickMs = 5;
+constexpr int kAttemptPauseMs = 20;
+constexpr int kMaxAttempts = 5;
+constexpr int kReadPiece = 64 * 1024;
+constexpr int kLingerMs = 3000; // how long a closed connection may take to hand over its last bytes
+
+QString sentLine(const QString &Protocol, const QString &v1, const QString &v2, const QString &v3,
+                 const QString &v4, const QString &v5, const QString &v6)
+{
+    return QStringLiteral("[S] ") + QStringList{Protocol, v1, v2, v3, v4, v5, v6}.join(QLatin1Char(','));
+}
+
+QString receivedLine(const HubMessage &m)
+{
+    QStringList fields{m.Protocol};
+    for (const QString &v : m.value)
+        fields << v;
+    return QStringLiteral("[R] ") + fields.join(QLatin1Char(','));
+}
+
+// Lets a connection the hub no longer tracks finish sending what it holds, then frees it.
+void releaseSocket(QTcpSocket *socket, QObject *hub)
+{
+    if (!socket)
+        return;
+    socket->disconnect(hub);
+    if (socket->state() == QAbstractSocket::UnconnectedState) {
+        socket->deleteLater();
+        return;
+    }
+    QObject::connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+    socket->disconnectFromHost();
+    if (socket->state() == QAbstractSocket::UnconnectedState) {
+        socket->deleteLater();
+        return;
+    }
+    QTimer::singleShot(kLingerMs, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+}
+
+} // namespace
+
+struct TwsHUBsvr::Conn
+{
+    QPointer<QTcpSocket> socket;
+    QString ip;
+    int port = 0;
+    FrameReader reader;
+};
+
+QString HostingErrorText(int port, QAbstractSocket::SocketError error)
+{
+    if (error == QAbstractSocket::SocketAccessError)
+        return QStringLiteral("Port ") + QString::number(port)
+               + QStringLiteral(" needs administrator rights, choose a port above 1023 !");
+    return QStringLiteral("Port ") + QString::number(port) + QStringLiteral(" used by another application !");
+}
+
+TwsHUBsvr::TwsHUBsvr(const QString &name, QObject *parent)
+    : QObject(parent), m_name(name), m_server(new QTcpServer(this)), m_sendTimer(new QTimer(this))
+{
+    m_sendTimer->setSingleShot(true);
+    m_sendTimer->setTimerType(Qt::PreciseTimer);
+    m_sendTimer->setInterval(kTickMs);
+    connect(m_sendTimer, &QTimer::timeout, this, &TwsHUBsvr::pumpSendQueue);
+    connect(m_server, &QTcpServer::newConnection, this, &TwsHUBsvr::acceptConnections);
+}
+
+TwsHUBsvr::~TwsHUBsvr()
+{
+    m_sendTimer->stop();
+    dropAllConnections();
+    m_server->close();
+}
+
 bool TwsHUBsvr::Active() const { return m_active; }
-void TwsHUBsvr::setActive(bool) {}
+
+void TwsHUBsvr::setActive(bool on)
+{
+    m_active = on;
+    if (!on) {
+        dropAllConnections();
+        m_server->close();
+        m_boundPort = -1;
+        emit OnCloseConnection(this);
+        return;
+    }
+    if (!m_server->isListening()) {
+        const bool valid = m_port >= 0 && m_port <= 65535;
+        if (!valid || !m_server->listen(QHostAddress::AnyIPv4, quint16(m_port))) {
+            const auto error = valid ? m_server->serverError() : QAbstractSocket::UnsupportedSocketOperationError;
+            m_lastError = valid ? m_server->errorString() : QStringLiteral("Port out of range");
+            const QString text = HostingErrorText(m_port, error);
+            QPointer<TwsHUBsvr> self(this);
+            setActive(false);
+            if (self)
+                emit OnHostingError(text);
+            return;
+        }
+        m_boundPort = m_port;
+        m_lastError.clear();
+    }
+    m_localAddress = m_server->serverAddress().toString();
+    emit OnHosting(this);
+}
+
 int TwsHUBsvr::Port() const { return m_port; }
-bool TwsHUBsvr::setPort(int p) { m_port = p; return true; }
-QString TwsHUBsvr::Author() const { return {}; }
-QString TwsHUBsvr::Email() const { return {}; }
-QString TwsHUBsvr::Url() const { return {}; }
+
+bool TwsHUBsvr::setPort(int port)
+{
+    // The value is kept either way; a running listener cannot move to another port.
+    m_port = port;
+    return !(m_server->isListening() && port != m_boundPort);
+}
+
+QString TwsHUBsvr::Author() const { return QStringLiteral("Quadrix"); }
+QString TwsHUBsvr::Email() const { return QStringLiteral("quadrix@localhost"); }
+QString TwsHUBsvr::Url() const { return QStringLiteral("http://localhost/quadrix"); }
 QString TwsHUBsvr::Version() const { return QStringLiteral("0.90"); }
 void TwsHUBsvr::setVersion(const QString &) {}
-int TwsHUBsvr::listeningPort() const { return 0; }
-QString TwsHUBsvr::lastErrorText() const { return {}; }
-void TwsHUBsvr::SendToAll(const QString &, const QString &, const QString &, const QString &) {}
-void TwsHUBsvr::SendToAll(const QString &, const QString &, const QString &, const QString &, const QString &,
-                          const QString &, const QString &) {}
-void TwsHUBsvr::SendToAllExcept(const QString &, const QString &, const QString &, const QString &,
-                                const QString &, const QString &, const QString &, int) {}
-bool TwsHUBsvr::SendToClient(int, const QString &, const QString &, const QString &, const QString &) { return false; }
-bool TwsHUBsvr::SendToClient(int, const QString &, const QString &, const QString &, const QString &,
-                             const QString &, const QString &, const QString &) { return false; }
-bool TwsHUBsvr::DropClient(int) { return false; }
-QString TwsHUBsvr::LocalHostName() { return {}; }
-QString TwsHUBsvr::LocalIP() { return {}; }
-void TwsHUBsvr::pumpSendQueue() {}
+
+int TwsHUBsvr::listeningPort() const { return m_server->isListening() ? int(m_server->serverPort()) : 0; }
+
+QString TwsHUBsvr::lastErrorText() const { return m_lastError; }
+
+void TwsHUBsvr::SendToAll(const QString &Protocol, const QString &v1, const QString &v2, const QString &v3)
+{
+    queueForClients(Pick::All, 0, Protocol, v1, v2, v3, QString(), QString(), QString());
+}
+
+void TwsHUBsvr::SendToAll(const QString &Protocol, const QString &v1, const QString &v2, const QString &v3,
+                          const QString &v4, const QString &v5, const QString &v6)
+{
+    queueForClients(Pick::All, 0, Protocol, v1, v2, v3, v4, v5, v6);
+}
+
+void TwsHUBsvr::SendToAllExcept(const QString &Protocol, const QString &v1, const QString &v2, const QString &v3,
+                                const QString &v4, const QString &v5, const QString &v6, int exceptPort)
+{
+    queueForClients(Pick::AllExcept, exceptPort, Protocol, v1, v2, v3, v4, v5, v6);
+}
+
+bool TwsHUBsvr::SendToClient(int port, const QString &Protocol, const QString &v1, const QString &v2,
+                             const QString &v3)
+{
+    return queueForClients(Pick::One, port, Protocol, v1, v2, v3, QString(), QString(), QString());
+}
+
+bool TwsHUBsvr::SendToClient(int port, const QString &Protocol, const QString &v1, const QString &v2,
+                             const QString &v3, const QString &v4, const QString &v5, const QString &v6)
+{
+    return queueForClients(Pick::One, port, Protocol, v1, v2, v3, v4, v5, v6);
+}
+
+bool TwsHUBsvr::queueForClients(Pick pick, int port, const QString &Protocol, const QString &v1,
+                                const QString &v2, const QString &v3, const QString &v4, const QString &v5,
+                                const QString &v6)
+{
+    bool queued = false;
+    for (const Conn *c : std::as_const(m_conns)) {
+        if (!c->socket || c->socket->state() != QAbstractSocket::ConnectedState)
+            continue;
+        const bool picked = pick == Pick::All || (pick == Pick::AllExcept ? c->port != port : c->port == port);
+        if (!picked)
+            continue;
+        if (m_logEnabled)
+            AppendLog(logName(), sentLine(Protocol, v1, v2, v3, v4, v5, v6));
+        m_sendQueue.append(BuildFrame(Protocol, v1, v2, v3, v4, v5, v6, m_encrypt, m_key));
+        m_sendPorts.append(c->port);
+        queued = true;
+        if (pick == Pick::One)
+            break;
+    }
+    if (pick == Pick::One ? queued : !m_conns.isEmpty())
+        startPump();
+    return queued;
+}
+
+void TwsHUBsvr::startPump()
+{
+    if (m_sending || m_sendTimer->isActive())
+        return;
+    m_sendTimer->start(kTickMs + int(m_quietUntil.remainingTime()));
+}
+
+void TwsHUBsvr::pumpSendQueue()
+{
+    m_sending = true;
+    int attempts = 0;
+    if (m_sendQueue.isEmpty() || m_sendPorts.isEmpty()) {
+        m_sendQueue.clear();
+        m_sendPorts.clear();
+    } else {
+        // Taken off the queue first: handlers of OnBusy may queue more behind it.
+        const QByteArray message = m_sendQueue.takeFirst();
+        const int port = m_sendPorts.takeFirst();
+        struct Target
+        {
+            QPointer<QTcpSocket> socket;
+            QString ip;
+        };
+        QList<Target> targets;
+        for (const Conn *c : std::as_const(m_conns)) {
+            if (c->port == port && c->socket && c->socket->state() == QAbstractSocket::ConnectedState)
+                targets.append({c->socket, c->ip});
+        }
+        QPointer<TwsHUBsvr> self(this);
+        for (const Target &t : std::as_const(targets)) {
+            qint64 result = 0;
+            int tries = 0;
+            // Connections can go away while OnBusy lets other events run.
+            while (result == 0 && m_server->isListening() && t.socket && findConn(t.socket)
+                   && t.socket->state() == QAbstractSocket::ConnectedState) {
+                result = t.socket->write(message);
+                if (result > 0)
+                    t.socket->flush();
+                ++tries;
+                ++attempts;
+                emit OnBusy(this);
+                if (!self)
+                    return;
+                if (result == 0 && tries == kMaxAttempts) {
+                    emit OnClientSendFail(t.ip, port);
+                    if (!self)
+                        return;
+                    break;
+                }
+            }
+        }
+    }
+    m_sending = false;
+    const int pause = attempts * kAttemptPauseMs;
+    m_quietUntil = QDeadlineTimer(pause, Qt::PreciseTimer);
+    if (!m_sendQueue.isEmpty())
+        m_sendTimer->start(kTickMs + pause);
+}
+
+bool TwsHUBsvr::DropClient(int port)
+{
+    for (const Conn *c : std::as_const(m_conns)) {
+        if (c->port == port && c->socket && c->socket->state() == QAbstractSocket::ConnectedState) {
+            closeConnection(c->socket);
+            return true;
+        }
+    }
+    return false;
+}
+
+QString TwsHUBsvr::LocalHostName()
+{
+    m_computerName = QSysInfo::machineHostName();
+    return m_computerName;
+}
+
+QString TwsHUBsvr::LocalIP()
+{
+    if (m_localAddress.isEmpty() || m_localAddress == QLatin1String("0.0.0.0"))
+        m_localAddress = PreferredLocalAddress();
+    return m_localAddress;
+}
+
+TwsHUBsvr::Conn *TwsHUBsvr::findConn(const QTcpSocket *socket) const
+{
+    if (!socket)
+        return nullptr;
+    for (Conn *c : m_conns) {
+        if (c->socket == socket)
+            return c;
+    }
+    return nullptr;
+}
+
+void TwsHUBsvr::acceptConnections()
+{
+    QPointer<TwsHUBsvr> self(this);
+    while (m_server->hasPendingConnections()) {
+        QTcpSocket *socket = m_server->nextPendingConnection();
+        if (!socket)
+            break;
+        auto *c = new Conn;
+        c->socket = socket;
+        c->ip = socket->peerAddress().toString();
+        c->port = socket->peerPort();
+        connect(socket, &QIODevice::readyRead, this, [this, socket] { readConnection(socket); });
+        connect(socket, &QAbstractSocket::disconnected, this, [this, socket] { connectionClosed(socket); });
+        connect(socket, &QAbstractSocket::errorOccurred, this,
+                [this, socket](QAbstractSocket::SocketError e) { connectionError(socket, e); });
+        m_conns.append(c);
+        const QString ip = c->ip;
+        const int port = c->port;
+        if (m_maxClient > 0 && m_conns.size() > m_maxClient) {
+            emit OnClientReject(ip, port);
+            if (!self)
+                return;
+            closeConnection(socket);
+            if (!self)
+                return;
+            continue;
+        }
+        m_clientCount = int(m_conns.size());
+        emit OnClientConnect(ip, port);
+        if (!self)
+            return;
+    }
+}
+
+void TwsHUBsvr::readConnection(QTcpSocket *socket)
+{
+    Conn *c = findConn(socket);
+    if (!c)
+        return;
+    const std::function<void(const HubMessage &)> log = [this](const HubMessage &m) {
+        if (m_logEnabled)
+            AppendLog(logName(), receivedLine(m));
+    };
+    while (socket->bytesAvailable() > 0) {
+        const QByteArray chunk = socket->read(kReadPiece);
+        if (chunk.isEmpty())
+            break;
+        const QList<HubMessage> messages = c->reader.feed(chunk, m_encrypt, m_key, true, log);
+        for (const HubMessage &m : messages)
+            m_inbound.append({c->ip, c->port, m});
+    }
+    deliverInbound();
+}
+
+void TwsHUBsvr::deliverInbound()
+{
+    // A handler that lets events run may bring more data; it joins the queue so order holds.
+    if (m_delivering)
+        return;
+    m_delivering = true;
+    QPointer<TwsHUBsvr> self(this);
+    while (!m_inbound.isEmpty()) {
+        const Inbound in = m_inbound.takeFirst();
+        const HubMessage &m = in.msg;
+        emit OnDataArrived(in.ip, in.port, m.Protocol, m.value[0], m.value[1], m.value[2], m.value[3], m.value[4],
+                           m.value[5]);
+        if (!self)
+            return;
+    }
+    m_delivering = false;
+}
+
+void TwsHUBsvr::connectionClosed(QTcpSocket *socket)
+{
+    if (!findConn(socket))
+        return;
+    if (socket->bytesAvailable() > 0)
+        readConnection(socket);
+    closeConnection(socket);
+}
+
+void TwsHUBsvr::connectionError(QTcpSocket *socket, QAbstractSocket::SocketError error)
+{
+    QPointer<QTcpSocket> guard(socket);
+    QPointer<TwsHUBsvr> self(this);
+    const int kind = SocketErrorKindOf(error, true);
+    if (kind >= 0) {
+        emit OnClientError(SocketErrorText(kind));
+        if (!self)
+            return;
+    }
+    // A failed connection is over even if the socket layer does not say so itself.
+    if (guard && guard->state() == QAbstractSocket::UnconnectedState && findConn(guard))
+        closeConnection(guard);
+}
+
+void TwsHUBsvr::closeConnection(QTcpSocket *socket)
+{
+    Conn *c = findConn(socket);
+    if (!c)
+        return;
+    m_conns.removeOne(c);
+    m_clientCount = int(m_conns.size());
+    const QString ip = c->ip;
+    const int port = c->port;
+    releaseSocket(c->socket, this);
+    delete c;
+    emit OnClientDisconnect(ip, port);
+}
+
+void TwsHUBsvr::dropAllConnections()
+{
+    const QList<Conn *> conns = std::exchange(m_conns, {});
+    for (Conn *c : conns) {
+        if (c->socket) {
+            c->socket->disconnect(this);
+            c->socket->abort();
+            c->socket->deleteLater();
+        }
+        delete c;
+    }
+}

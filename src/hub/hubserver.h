@@ -2,6 +2,8 @@
 // TwsHUBsvr: the host's side of the message hub (gHost).
 #include "hub/wire.h"
 #include <QList>
+#include <QAbstractSocket>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -10,6 +12,10 @@
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
+
+// The text of a failed activation: a port that needs rights the user lacks says so,
+// every other failure blames another application.
+QString HostingErrorText(int port, QAbstractSocket::SocketError error);
 
 class TwsHUBsvr : public QObject
 {
@@ -70,22 +76,44 @@ signals:
 
 private:
     struct Conn;
-    // implementation details are the hub's own
+    struct Inbound
+    {
+        QString ip;
+        int port;
+        HubMessage msg;
+    };
+    enum class Pick { All, AllExcept, One };
+    bool queueForClients(Pick pick, int port, const QString &Protocol, const QString &v1, const QString &v2,
+                         const QString &v3, const QString &v4, const QString &v5, const QString &v6);
+    void startPump();
     void pumpSendQueue();
+    void acceptConnections();
+    void readConnection(QTcpSocket *socket);
+    void connectionClosed(QTcpSocket *socket);
+    void connectionError(QTcpSocket *socket, QAbstractSocket::SocketError error);
+    void closeConnection(QTcpSocket *socket);
+    void dropAllConnections();
+    void deliverInbound();
+    Conn *findConn(const QTcpSocket *socket) const;
+    QString logName() const { return m_name + QStringLiteral(".log"); }
+
     QString m_name;
     QTcpServer *m_server = nullptr;
-    QList<Conn *> m_conns;
-    QStringList m_sendPortsDummy;
+    QList<Conn *> m_conns;             // in accept order
+    QList<Inbound> m_inbound;          // parsed, waiting for OnDataArrived
+    bool m_delivering = false;
     QList<QByteArray> m_sendQueue;
-    QList<int> m_sendPorts;
+    QList<int> m_sendPorts;            // remote port of each queued message
     QTimer *m_sendTimer = nullptr;
+    QDeadlineTimer m_quietUntil;       // the pause after the last send attempts
     bool m_sending = false;
     bool m_active = false;
     int m_port = 5000;
+    int m_boundPort = -1;              // the Port value used by the running listener
     int m_maxClient = 0;
     bool m_logEnabled = false;
     bool m_encrypt = false;
-    qint32 m_key = 0;
+    qint32 m_key = kDefaultEncryptKey;
     int m_clientCount = 0;
     QString m_localAddress;
     QString m_computerName;
