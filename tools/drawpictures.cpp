@@ -182,9 +182,9 @@ QImage drawFelt(int logical, int scale)
 
 void drawTurnMarker(QPainter &p, QSizeF s)
 {
-    const QPainterPath spade = mapped(spadeUnit(), QRectF(2.0, 1.5, s.width() - 4.0, s.height() - 3.0));
+    const QPainterPath spade = mapped(spadeUnit(), QRectF(2.2, 1.6, s.width() - 4.4, s.height() - 3.2));
     // A pale rim so the black spade stands out on the dark green felt.
-    QPen rim(QColor(255, 240, 170), 1.8);
+    QPen rim(QColor(255, 246, 200), 2.6);
     rim.setJoinStyle(Qt::RoundJoin);
     p.setPen(rim);
     p.setBrush(Qt::NoBrush);

@@ -88,9 +88,12 @@ void TPlayCard::paintEvent(QPaintEvent *)
 
     const int w = width(), h = height();
     p.fillRect(0, 0, w, h, QColor(255, 255, 255));
-    p.setPen(QColor(0, 0, 0));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(0, 0, w - 1, h - 1);
+    // The outline as four filled strips: flush with the edges at any device pixel ratio.
+    const QColor black(0, 0, 0);
+    p.fillRect(0, 0, w, 1, black);
+    p.fillRect(0, h - 1, w, 1, black);
+    p.fillRect(0, 0, 1, h, black);
+    p.fillRect(w - 1, 0, 1, h, black);
 
     const bool red = m_suitImageIndex == 2 || m_suitImageIndex == 4;
     p.setPen(red ? QColor(255, 0, 0) : QColor(0, 0, 0));
