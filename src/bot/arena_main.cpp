@@ -58,7 +58,11 @@ int main(int argc, char *argv[])
                               QStringLiteral("names"), QStringLiteral("greedy"));
     QCommandLineOption seedOpt(QStringLiteral("seed"), QStringLiteral("Seed of the first deal (default 1)."),
                                QStringLiteral("n"), QStringLiteral("1"));
-    parser.addOptions({dealsOpt, botOpt, oppOpt, seedOpt});
+    QCommandLineOption tuneOpt(QStringLiteral("tune"),
+                               QStringLiteral("Weights of the measured planning strategy, name=value separated by "
+                                              "commas (see TSmartStrategy::Tuning)."),
+                               QStringLiteral("list"));
+    parser.addOptions({dealsOpt, botOpt, oppOpt, seedOpt, tuneOpt});
     parser.process(app);
 
     QTextStream out(stdout);
@@ -93,6 +97,19 @@ int main(int argc, char *argv[])
         }
         s->seed(seed * 4 + quint64(i) + 1);
         strategies.push_back(std::move(s));
+    }
+
+    if (parser.isSet(tuneOpt)) {
+        auto *smart = dynamic_cast<TSmartStrategy *>(strategies.front().get());
+        for (const QString &item : parser.value(tuneOpt).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const QStringList kv = item.split(QLatin1Char('='));
+            bool isNumber = false;
+            const double v = kv.size() == 2 ? kv.at(1).toDouble(&isNumber) : 0;
+            if (!smart || !isNumber || !smart->tuning.set(kv.at(0).trimmed(), v)) {
+                err << "quadrix-arena: cannot tune " << item << "\n";
+                return 2;
+            }
+        }
     }
 
     TDealSimulator sim;

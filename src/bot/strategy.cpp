@@ -1,8 +1,17 @@
 #include "bot/strategy.h"
 #include <algorithm>
+#include <chrono>
 #include <limits>
 
 using namespace BotCards;
+
+namespace {
+// Credits a player with this many cards left loses when another goes out.
+int lossOf(int cardsLeft)
+{
+    return cardsLeft <= 0 ? 0 : cardsLeft <= 9 ? cardsLeft : cardsLeft <= 12 ? 2 * cardsLeft : 39;
+}
+} // namespace
 
 int TBotView::fewestOpponentCards() const
 {
@@ -73,6 +82,24 @@ struct TSmartStrategy::Context
     int mine = 0;
 };
 
+bool TSmartStrategy::Tuning::set(const QString &name, double value)
+{
+    const std::pair<const char *, double *> fields[] = {
+        {"bossCost", &bossCost},           {"singleWeak", &singleWeak},   {"groupWeak", &groupWeak},
+        {"fiveWeak", &fiveWeak},           {"fiveBase", &fiveBase},       {"leadSizeBonus", &leadSizeBonus},
+        {"leadBossPenalty", &leadBossPenalty}, {"passThreshold", &passThreshold}, {"bossGain", &bossGain},
+        {"shedBonus", &shedBonus},         {"lookSamples", &lookSamples}, {"lookCards", &lookCards},
+        {"lookCandidates", &lookCandidates}, {"lookWinWeight", &lookWinWeight}, {"lookBudgetMs", &lookBudgetMs},
+    };
+    for (const auto &f : fields) {
+        if (name == QLatin1String(f.first)) {
+            *f.second = value;
+            return true;
+        }
+    }
+    return false;
+}
+
 TSmartStrategy::TSmartStrategy(int level) : m_level(std::clamp(level, 1, 3)) {}
 
 QString TSmartStrategy::name() const
@@ -113,12 +140,12 @@ double TSmartStrategy::partCost(const TCombo &c, const Context &ctx, bool *boss)
     if (boss)
         *boss = b;
     if (b)
-        return 0.2;
+        return tuning.bossCost;
     double strength = 0;
     if (c.size == 1) {
         const int below = count(ctx.unseen & (bit(highest(c.mask)) - 1));
         strength = ctx.unseenCount ? double(below) / ctx.unseenCount : 1.0;
-        return 1.0 + 0.8 * (1 - strength) * (1 - strength);
+        return 1.0 + tuning.singleWeak * (1 - strength) * (1 - strength);
     }
     if (c.size <= 3) {
         int below = 0, all = 0;
@@ -131,7 +158,7 @@ double TSmartStrategy::partCost(const TCombo &c, const Context &ctx, bool *boss)
                 ++below;
         }
         strength = all ? double(below) / all : 1.0;
-        return 1.0 + 0.6 * (1 - strength) * (1 - strength);
+        return 1.0 + tuning.groupWeak * (1 - strength) * (1 - strength);
     }
     int kindStep = 0;
     switch (c.kind) {
@@ -142,7 +169,7 @@ double TSmartStrategy::partCost(const TCombo &c, const Context &ctx, bool *boss)
     default: kindStep = 4; break;
     }
     strength = (kindStep + rankOrder(highest(c.mask)) / 13.0) / 5.0;
-    return 1.0 + 0.4 * (1 - strength);
+    return tuning.fiveBase + tuning.fiveWeak * (1 - strength);
 }
 
 TSmartStrategy::Plan TSmartStrategy::bestPlan(TCardMask hand, const Context &ctx) const
@@ -247,10 +274,38 @@ TCombo TSmartStrategy::choose(const TBotView &view, const QList<TCombo> &throws)
             return c;
     }
     const Context ctx = makeContext(view);
-    return view.table.size == 0 ? lead(view, throws, ctx) : follow(view, throws, ctx);
+    const QList<TCombo> ranked = view.table.size == 0 ? lead(view, throws, ctx) : follow(view, throws, ctx);
+    if (ranked.isEmpty())
+        return {};
+    int inHands = 0;
+    for (int s = 0; s < 4; ++s)
+        inHands += std::max(0, view.cards[size_t(s)]);
+    if (m_level >= 3 && tuning.lookSamples >= 1 && ranked.size() > 1 && inHands <= tuning.lookCards)
+        return lookAhead(view, ranked.mid(0, qsizetype(std::max(2.0, tuning.lookCandidates))));
+    return ranked.first();
 }
 
-TCombo TSmartStrategy::lead(const TBotView &view, const QList<TCombo> &throws, const Context &ctx)
+namespace {
+struct Scored
+{
+    TCombo move;
+    double score;
+};
+
+QList<TCombo> bestFirst(QList<Scored> list)
+{
+    std::stable_sort(list.begin(), list.end(), [](const Scored &a, const Scored &b) { return a.score > b.score; });
+    QList<TCombo> out;
+    for (const Scored &s : list) {
+        const bool seen = std::any_of(out.cbegin(), out.cend(), [&](const TCombo &c) { return c.mask == s.move.mask; });
+        if (!seen)
+            out << s.move;
+    }
+    return out;
+}
+} // namespace
+
+QList<TCombo> TSmartStrategy::lead(const TBotView &view, const QList<TCombo> &throws, const Context &ctx)
 {
     const Plan plan = bestPlan(view.hand, ctx);
     auto offered = [&](const TCombo &c) {
@@ -264,15 +319,16 @@ TCombo TSmartStrategy::lead(const TBotView &view, const QList<TCombo> &throws, c
                 pick = &p;
         }
         if (pick)
-            return *pick;
+            return {*pick};
     }
-    const TCombo *best = nullptr;
-    double bestScore = -std::numeric_limits<double>::infinity();
+    QList<Scored> scored;
+    bool otherSize = false;
     for (const TCombo &p : plan.parts) {
         if (!offered(p))
             continue;
+        otherSize = otherSize || p.size > 1;
         bool boss = false;
-        double score = partCost(p, ctx, &boss) + 0.1 * p.size;
+        double score = partCost(p, ctx, &boss) + tuning.leadSizeBonus * p.size;
         if (!boss) {
             // an opponent who can go out by beating this lead
             for (int s = 1; s < 4; ++s) {
@@ -283,32 +339,26 @@ TCombo TSmartStrategy::lead(const TBotView &view, const QList<TCombo> &throws, c
                     score -= 0.8;
             }
         } else {
-            score -= 0.6; // keep control cards for later
+            score -= tuning.leadBossPenalty; // keep control cards for later
         }
-        if (score > bestScore) {
-            bestScore = score;
-            best = &p;
-        }
+        scored << Scored{p, score};
     }
-    // only singles left against a player on one card: lead the strongest single
-    if (best && best->size == 1 && !isBoss(*best, ctx) && ctx.fewest == 1) {
+    // only singles left against a player on one card: the strongest single first
+    if (ctx.fewest == 1 && !otherSize) {
         const TCombo *top = nullptr;
         for (const TCombo &c : throws) {
             if (c.size == 1 && (!top || c.key > top->key))
                 top = &c;
         }
-        bool otherSize = false;
-        for (const TCombo &p : plan.parts)
-            otherSize = otherSize || (p.size > 1 && offered(p));
-        if (top && !otherSize)
-            return *top;
+        if (top)
+            scored << Scored{*top, 100};
     }
-    if (best)
-        return *best;
-    return m_greedy.choose(view, throws);
+    // the greedy lead as one more choice for the look-ahead
+    scored << Scored{m_greedy.choose(view, throws), -50};
+    return bestFirst(scored);
 }
 
-TCombo TSmartStrategy::follow(const TBotView &view, const QList<TCombo> &throws, const Context &ctx)
+QList<TCombo> TSmartStrategy::follow(const TBotView &view, const QList<TCombo> &throws, const Context &ctx)
 {
     const Plan now = bestPlan(view.hand, ctx);
     const int owner = view.tableOwner;
@@ -316,34 +366,146 @@ TCombo TSmartStrategy::follow(const TBotView &view, const QList<TCombo> &throws,
     // someone who could go out on this table before the turn comes back round
     bool threat = ownerCards <= 2;
     for (int s = 1; s < 4; ++s) {
-        if (s != owner && view.cards[size_t(s)] >= 0 && view.cards[size_t(s)] <= view.table.size)
+        if (s != owner && view.cards[size_t(s)] == view.table.size)
             threat = true;
     }
-    const TCombo *best = nullptr;
-    double bestScore = 0.25; // passing keeps the hand as it is
-    if (threat)
-        bestScore = -100;
+    QList<Scored> scored;
+    scored << Scored{TCombo{}, threat ? -100 : tuning.passThreshold}; // passing keeps the hand as it is
     for (const TCombo &c : throws) {
         const TCardMask after = view.hand & ~c.mask;
         const Plan p = bestPlan(after, ctx);
         const bool boss = isBoss(c, ctx);
         if (boss && p.losers <= 1)
-            return c; // the lead comes back and the rest goes out unbeaten
+            return {c}; // the lead comes back and the rest goes out unbeaten
         double score = now.cost - p.cost;
         if (boss)
-            score += 0.5;
-        if (threat) {
-            // raise the table as high as it goes, whatever it costs
-            score += 3.0 + c.key / 64.0;
-        }
+            score += tuning.bossGain;
+        if (threat)
+            score += 3.0 + c.key / 64.0; // raise the table as high as it goes, whatever it costs
         if (ctx.fewest <= 3 && ctx.mine >= 8)
-            score += 0.5; // shed cards while a loss still costs little
-        if (score > bestScore) {
-            bestScore = score;
-            best = &c;
-        }
+            score += tuning.shedBonus; // shed cards while a loss still costs little
+        scored << Scored{c, score};
     }
-    return best ? *best : TCombo{};
+    return bestFirst(scored);
+}
+
+namespace {
+// The greedy move, fast enough to play thousands of deals out in one decision.
+TCombo quickMove(TCardMask hand, const TCombo &table)
+{
+    if (table.size == 0) {
+        const int low = lowest(hand);
+        if (count(hand) >= 5) {
+            for (const TCombo &c : BotCombos::enumerate(hand, 5)) {
+                if (c.mask & bit(low))
+                    return c;
+            }
+        }
+        TCardMask at = hand & rankMask(rankOrder(low));
+        while (count(at) > 3)
+            at &= ~bit(highest(at));
+        return BotCombos::classify(at);
+    }
+    if (table.size == 4 || table.size > 5 || count(hand) < table.size)
+        return {};
+    if (table.size == 1) {
+        const TCardMask above = hand & ~((bit(std::min(int(table.key), 63)) - 1));
+        return above ? BotCombos::classify(bit(lowest(above))) : TCombo{};
+    }
+    for (const TCombo &c : BotCombos::enumerate(hand, table.size)) {
+        if (c.key > table.key)
+            return c;
+    }
+    return {};
+}
+
+// Plays the deal out from here with every seat moving greedily; returns the winner (-1 if none).
+int playOut(std::array<TCardMask, 4> &hands, const std::array<bool, 4> &seated, TCombo table, int owner, int turn)
+{
+    for (int guard = 0; guard < 400; ++guard) {
+        if (owner == turn) {
+            table = TCombo{};
+            owner = -1;
+        }
+        const TCombo m = quickMove(hands[size_t(turn)], table);
+        if (!m.isPass()) {
+            hands[size_t(turn)] &= ~m.mask;
+            table = m;
+            owner = turn;
+            if (hands[size_t(turn)] == 0)
+                return turn;
+        }
+        do {
+            turn = (turn + 1) % 4;
+        } while (!seated[size_t(turn)]);
+    }
+    return -1;
+}
+} // namespace
+
+TCombo TSmartStrategy::lookAhead(const TBotView &view, const QList<TCombo> &candidates)
+{
+    const auto start = std::chrono::steady_clock::now();
+    std::array<bool, 4> seated{};
+    for (int s = 0; s < 4; ++s)
+        seated[size_t(s)] = view.cards[size_t(s)] > 0 || s == 0;
+    std::vector<int> unseen;
+    for (TCardMask m = view.unseen(); m; m &= m - 1)
+        unseen.push_back(lowest(m));
+    std::vector<double> total(size_t(candidates.size()), 0.0);
+    const int samples = int(tuning.lookSamples);
+    int done = 0;
+    for (; done < samples; ++done) {
+        // one way the unseen cards may lie, the same for every candidate
+        std::shuffle(unseen.begin(), unseen.end(), m_rng);
+        std::array<TCardMask, 4> lie{};
+        lie[0] = view.hand;
+        size_t next = 0;
+        for (int s = 1; s < 4; ++s) {
+            for (int k = 0; k < view.cards[size_t(s)] && next < unseen.size(); ++k)
+                lie[size_t(s)] |= bit(unseen[next++]);
+        }
+        for (qsizetype i = 0; i < candidates.size(); ++i) {
+            const TCombo &m = candidates.at(i);
+            std::array<TCardMask, 4> hands = lie;
+            TCombo table = view.table;
+            int owner = view.tableOwner;
+            int winner = -1;
+            if (!m.isPass()) {
+                hands[0] &= ~m.mask;
+                table = m;
+                owner = 0;
+                if (hands[0] == 0)
+                    winner = 0;
+            }
+            if (winner < 0) {
+                int turn = 0;
+                do {
+                    turn = (turn + 1) % 4;
+                } while (!seated[size_t(turn)]);
+                winner = playOut(hands, seated, table, owner, turn);
+            }
+            double credit = 0;
+            if (winner == 0) {
+                for (int s = 1; s < 4; ++s)
+                    credit += seated[size_t(s)] ? lossOf(count(hands[size_t(s)])) : 0;
+                credit += tuning.lookWinWeight;
+            } else {
+                credit -= lossOf(count(hands[0]));
+            }
+            total[size_t(i)] += credit;
+        }
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        if (ms > tuning.lookBudgetMs)
+            break;
+    }
+    size_t best = 0;
+    for (size_t i = 1; i < total.size(); ++i) {
+        if (total[i] > total[best] + 1e-9)
+            best = i;
+    }
+    return candidates.at(qsizetype(best));
 }
 
 // ---------------------------------------------------------------------------

@@ -66,7 +66,30 @@ public:
 class TSmartStrategy : public TBotStrategy
 {
 public:
+    // The weights of the playing strategy.
+    struct Tuning
+    {
+        double bossCost = 0.2;       // plan cost of a part nobody can beat
+        double singleWeak = 0.8;     // extra cost of the weakest single
+        double groupWeak = 0.6;      // extra cost of the weakest pair or triple
+        double fiveWeak = 0.4;       // extra cost of the weakest five-card hand
+        double fiveBase = 1.0;
+        double leadSizeBonus = 0.1;  // per card of a lead
+        double leadBossPenalty = 0.6;
+        double passThreshold = 0.25; // a throw must gain this much over a pass
+        double bossGain = 0.5;       // worth of winning the lead back
+        double shedBonus = 0.5;      // while an opponent is close to going out
+        // look-ahead: sampled deals of the unseen cards played out to the end
+        double lookSamples = 24;     // per candidate move, 0 switches the look-ahead off
+        double lookCards = 30;       // used once the hands hold this many cards or fewer in all
+        double lookCandidates = 4;
+        double lookWinWeight = 30;   // worth of a won deal beside the credits
+        double lookBudgetMs = 6;     // time cap of one decision's look-ahead
+        bool set(const QString &name, double value);
+    };
+
     explicit TSmartStrategy(int level = 3);
+    Tuning tuning;
     QString name() const override;
     int level() const { return m_level; }
     TCombo choose(const TBotView &view, const QList<TCombo> &throws) override;
@@ -86,8 +109,11 @@ private:
     Plan bestPlan(TCardMask hand, const Context &ctx) const;
     double partCost(const TCombo &c, const Context &ctx, bool *boss) const;
     bool isBoss(const TCombo &c, const Context &ctx) const;
-    TCombo lead(const TBotView &view, const QList<TCombo> &throws, const Context &ctx);
-    TCombo follow(const TBotView &view, const QList<TCombo> &throws, const Context &ctx);
+    // Moves worth playing, best first.
+    QList<TCombo> lead(const TBotView &view, const QList<TCombo> &throws, const Context &ctx);
+    QList<TCombo> follow(const TBotView &view, const QList<TCombo> &throws, const Context &ctx);
+    // The candidate with the best outcome over sampled deals of the unseen cards.
+    TCombo lookAhead(const TBotView &view, const QList<TCombo> &candidates);
 
     int m_level;
     TGreedyStrategy m_greedy;
