@@ -17,7 +17,7 @@ TableFixture::TableFixture()
 {
     TmainFrm::setMessageHook([this](TmainFrm *w, QMessageBox::Icon icon, const QString &text,
                                     QMessageBox::StandardButtons buttons) {
-        m_boxes[w].append(ShownMessage{icon, text, buttons});
+        m_boxes[w].append(ShownMessage{icon, text, buttons, w->gClient->Active() || w->gHost->Active()});
         if (buttons.testFlag(QMessageBox::Yes) && buttons.testFlag(QMessageBox::No))
             return m_answer;
         return buttons.testFlag(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::NoButton;
@@ -113,8 +113,14 @@ TmainFrm *TableFixture::join(const QString &nick, int ms)
 {
     TmainFrm *w = newWindow();
     connectGuest(w, nick);
+    // Seated, shown everywhere, and told every other player's credit (the last of its welcome).
     const bool seated = waitFor([this, w, nick] {
-        return m_host && TuserInfo::validSeat(m_host->roster.seatOfNick(nick)) && tableShown();
+        if (!m_host || !TuserInfo::validSeat(m_host->roster.seatOfNick(nick)) || !tableShown())
+            return false;
+        int credits = 0;
+        for (const Delivered &d : m_clientIn.value(w))
+            credits += d.tag() == Tag::CREDIT ? 1 : 0;
+        return credits >= m_host->roster.seatCount() - 1;
     }, ms);
     return seated ? w : nullptr;
 }

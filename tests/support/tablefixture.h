@@ -20,6 +20,7 @@ struct ShownMessage
     QMessageBox::Icon icon;
     QString text;
     QMessageBox::StandardButtons buttons;
+    bool connected; // the window's hub client or server was still active when the box came up
 };
 
 // One message as a hub delivered it: the tag and the six values, and the sender's port.
