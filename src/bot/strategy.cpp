@@ -273,6 +273,7 @@ TCombo TSmartStrategy::choose(const TBotView &view, const QList<TCombo> &throws)
         if (c.mask == view.hand)
             return c;
     }
+    m_started = std::chrono::steady_clock::now();
     const Context ctx = makeContext(view);
     const QList<TCombo> ranked = view.table.size == 0 ? lead(view, throws, ctx) : follow(view, throws, ctx);
     if (ranked.isEmpty())
@@ -445,7 +446,7 @@ int playOut(std::array<TCardMask, 4> &hands, const std::array<bool, 4> &seated, 
 
 TCombo TSmartStrategy::lookAhead(const TBotView &view, const QList<TCombo> &candidates)
 {
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = m_started;
     std::array<bool, 4> seated{};
     for (int s = 0; s < 4; ++s)
         seated[size_t(s)] = view.cards[size_t(s)] > 0 || s == 0;

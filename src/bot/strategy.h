@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <array>
+#include <chrono>
 #include <memory>
 #include <random>
 
@@ -75,16 +76,16 @@ public:
         double fiveWeak = 0.4;       // extra cost of the weakest five-card hand
         double fiveBase = 1.0;
         double leadSizeBonus = 0.1;  // per card of a lead
-        double leadBossPenalty = 0.6;
-        double passThreshold = 0.25; // a throw must gain this much over a pass
-        double bossGain = 0.5;       // worth of winning the lead back
+        double leadBossPenalty = 1.5;
+        double passThreshold = 0.8;  // a throw must gain this much over a pass
+        double bossGain = 0.0;       // worth of winning the lead back
         double shedBonus = 0.5;      // while an opponent is close to going out
         // look-ahead: sampled deals of the unseen cards played out to the end
         double lookSamples = 24;     // per candidate move, 0 switches the look-ahead off
-        double lookCards = 30;       // used once the hands hold this many cards or fewer in all
+        double lookCards = 52;       // used once the hands hold this many cards or fewer in all
         double lookCandidates = 4;
         double lookWinWeight = 30;   // worth of a won deal beside the credits
-        double lookBudgetMs = 6;     // time cap of one decision's look-ahead
+        double lookBudgetMs = 4;     // time cap of one decision's look-ahead
         bool set(const QString &name, double value);
     };
 
@@ -117,6 +118,7 @@ private:
 
     int m_level;
     TGreedyStrategy m_greedy;
+    std::chrono::steady_clock::time_point m_started; // of the decision under way
 };
 
 // "random", "greedy", "smart" (level 3), or "smart1".."smart3"; nullptr for another name.
