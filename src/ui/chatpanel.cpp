@@ -67,6 +67,8 @@ bool TChatPanel::txtInputKeyPress()
 void TChatPanel::btnAltSClick()
 {
     txtInputKeyPress();
+    // The accelerator focused the button that lies under the input line; typing goes on in the input.
+    w.txtInput->setFocus();
 }
 
 void TChatPanel::btnClearClick()
