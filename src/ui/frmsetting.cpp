@@ -26,17 +26,21 @@ const QString kPortKey = QStringLiteral("PORT");
 class TypingLimit : public QValidator
 {
 public:
-    TypingLimit(QLineEdit *edit, int limit) : QValidator(edit), m_edit(edit), m_limit(limit) {}
+    TypingLimit(QLineEdit *edit, int limit) : QValidator(edit), m_limit(limit), m_accepted(edit->text().size())
+    {
+        // The line edit changes its text before asking, so the length to compare with is kept here.
+        connect(edit, &QLineEdit::textChanged, this, [this](const QString &text) { m_accepted = text.size(); });
+    }
     State validate(QString &input, int &) const override
     {
-        if (input.size() <= m_limit || input.size() <= m_edit->text().size())
+        if (input.size() <= m_limit || input.size() <= m_accepted)
             return Acceptable;
         return Invalid;
     }
 
 private:
-    QLineEdit *m_edit;
     int m_limit;
+    qsizetype m_accepted;
 };
 
 // The text of a key; a value the file format reads as a list (unquoted commas) is put back together.

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -38,9 +39,36 @@ TableFixture::~TableFixture()
 
 TmainFrm *TableFixture::newWindow()
 {
-    Slot slot{new TmainFrm, std::make_unique<QTemporaryDir>()};
+    return createWindow(std::make_unique<QTemporaryDir>(), nullptr);
+}
+
+TmainFrm *TableFixture::newWindowWithSettings(const QByteArray &iniBytes)
+{
+    return createWindow(std::make_unique<QTemporaryDir>(), &iniBytes);
+}
+
+TmainFrm *TableFixture::reopenWindow(TmainFrm *old)
+{
+    for (auto it = m_slots.begin(); it != m_slots.end(); ++it) {
+        if (it->w == old) {
+            std::unique_ptr<QTemporaryDir> dir = std::move(it->dir);
+            closeWindow(old);
+            return createWindow(std::move(dir), nullptr);
+        }
+    }
+    return nullptr;
+}
+
+TmainFrm *TableFixture::createWindow(std::unique_ptr<QTemporaryDir> dir, const QByteArray *iniBytes)
+{
+    Slot slot{new TmainFrm, std::move(dir)};
     TmainFrm *w = slot.w;
     w->programDir = slot.dir->path() + QLatin1Char('/');
+    if (iniBytes) {
+        QFile file(w->settingsPath());
+        if (file.open(QIODevice::WriteOnly))
+            file.write(*iniBytes);
+    }
     QObject::connect(w->gClient, &TwsHUBcli::OnDataArrived, w,
                      [this, w](const QString &, int fromPort, const QString &tag, const QString &v1,
                                const QString &v2, const QString &v3, const QString &v4, const QString &v5,

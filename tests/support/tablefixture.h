@@ -42,6 +42,10 @@ public:
 
     // A new window, shown (its settings are loaded from its own empty directory).
     TmainFrm *newWindow();
+    // A new window whose directory holds a settings file with exactly these bytes before it is shown.
+    TmainFrm *newWindowWithSettings(const QByteArray &iniBytes);
+    // Closes the window (its settings are saved) and starts a new one in the same directory.
+    TmainFrm *reopenWindow(TmainFrm *w);
     QString programDirOf(TmainFrm *w) const;
     QList<TmainFrm *> windows() const { return m_windows; }
     // Closes and deletes one window (its settings are saved, its hubs closed).
@@ -90,6 +94,7 @@ public:
     void clearTraffic();
 
 private:
+    TmainFrm *createWindow(std::unique_ptr<QTemporaryDir> dir, const QByteArray *iniBytes);
     struct Slot
     {
         TmainFrm *w;
