@@ -1,0 +1,482 @@
+// The computer player against a scripted host over real sockets: handshake, dealing, turns,
+// whole deals played to the end, refusals, bankruptcy, garbage and a host that drops it.
+#include "bot/botplayer.h"
+#include "bot/strategy.h"
+#include "cards/cardcode.h"
+#include "game/protocol.h"
+#include "hub/hubclient.h"
+#include "hub/hubserver.h"
+#include "rules/handorder.h"
+#include <QSignalSpy>
+#include <QtTest>
+#include <random>
+
+using namespace BotCards;
+
+namespace {
+struct Msg
+{
+    int fromPort;
+    QString tag;
+    QStringList v;
+};
+
+// A host that says exactly what the test tells it and records what the player sends.
+class ScriptedHost : public QObject
+{
+public:
+    TwsHUBsvr svr;
+    QList<Msg> got;
+    int clientPort = 0;
+    bool answerHandshake = true;
+
+    ScriptedHost()
+    {
+        svr.setMaxClient(3);
+        svr.setPort(0);
+        connect(&svr, &TwsHUBsvr::OnClientConnect, this, [this](const QString &, int port) {
+            clientPort = port;
+            if (answerHandshake) {
+                svr.SendToClient(port, Tag::REQVER, {}, {}, {});
+                svr.SendToClient(port, Tag::REQINFO, {}, {}, {});
+            }
+        });
+        connect(&svr, &TwsHUBsvr::OnDataArrived, this,
+                [this](const QString &, int fromPort, const QString &tag, const QString &v1, const QString &v2,
+                       const QString &v3, const QString &v4, const QString &v5, const QString &v6) {
+                    got << Msg{fromPort, tag, {v1, v2, v3, v4, v5, v6}};
+                });
+        svr.setActive(true);
+    }
+    int port() const { return svr.listeningPort(); }
+    void say(const QString &tag, const QString &v1 = {}, const QString &v2 = {}, const QString &v3 = {},
+             const QString &v4 = {}, const QString &v5 = {})
+    {
+        svr.SendToAll(tag, v1, v2, v3, v4, v5, QString());
+    }
+    int countOf(const QString &tag) const
+    {
+        return int(std::count_if(got.cbegin(), got.cend(), [&](const Msg &m) { return m.tag == tag; }));
+    }
+    // Waits for the next message with this tag after the first `from` messages.
+    bool waitFor(const QString &tag, qsizetype from, Msg *out, int ms = 5000)
+    {
+        auto find = [&]() -> const Msg * {
+            for (qsizetype i = from; i < got.size(); ++i)
+                if (got.at(i).tag == tag)
+                    return &got.at(i);
+            return nullptr;
+        };
+        if (!QTest::qWaitFor([&] { return find() != nullptr; }, ms))
+            return false;
+        if (out)
+            *out = *find();
+        return true;
+    }
+};
+
+QStringList someHand(quint64 seed)
+{
+    std::vector<int> deck(52);
+    std::iota(deck.begin(), deck.end(), 0);
+    std::mt19937_64 rng(seed);
+    std::shuffle(deck.begin(), deck.end(), rng);
+    QStringList codes;
+    for (int i = 0; i < 13; ++i)
+        codes << codeOfIndex(deck[size_t(i)]);
+    return codes;
+}
+} // namespace
+
+class TstBotPlayer : public QObject
+{
+    Q_OBJECT
+
+    TCardEng eng;
+    TCombinationRules rules{eng};
+
+    // Host "Host" at seat 1 and two more scripted players; the bot is seated at 3.
+    std::unique_ptr<TBotPlayer> join(ScriptedHost &host, int delayMs = 0)
+    {
+        auto bot = std::make_unique<TBotPlayer>(QStringLiteral("127.0.0.1"), host.port(), QStringLiteral("Robo"), 3,
+                                                delayMs);
+        bot->setNextDealDelay(50);
+        bot->setSeed(7);
+        QSignalSpy seated(bot.get(), &TBotPlayer::seated);
+        bot->start();
+        Msg m;
+        if (!host.waitFor(Tag::REQJOIN, 0, &m))
+            return nullptr;
+        const QString cport = QString::number(host.clientPort);
+        host.say(Tag::USER, Tag::JOIN, QStringLiteral("Robo"), QStringLiteral("127.0.0.1"), cport, QStringLiteral("3"));
+        host.say(Tag::USER, Tag::JOIN, QStringLiteral("Host"), QStringLiteral("127.0.0.1"), QStringLiteral("0"),
+                 QStringLiteral("1"));
+        host.say(Tag::CREDIT, QStringLiteral("0"), QStringLiteral("Host"), QStringLiteral("1000"));
+        host.say(Tag::USER, Tag::JOIN, QStringLiteral("Ann"), QStringLiteral("127.0.0.1"), QStringLiteral("5001"),
+                 QStringLiteral("2"));
+        host.say(Tag::USER, Tag::JOIN, QStringLiteral("Bob"), QStringLiteral("127.0.0.1"), QStringLiteral("5002"),
+                 QStringLiteral("4"));
+        if (!seated.wait(3000) && seated.isEmpty())
+            return nullptr;
+        QTest::qWait(50);
+        return bot;
+    }
+    void deal(ScriptedHost &host, const QStringList &hand)
+    {
+        for (int k = 0; k < hand.size(); ++k)
+            host.say(Tag::CARD, QString::number(host.clientPort), QStringLiteral("Robo"), QString::number(k + 1),
+                     hand.at(k));
+        host.say(Tag::NEWGAME);
+    }
+    // The throw must be the bot's own cards and accepted by the rules over this table.
+    void checkThrow(const Msg &m, TCardMask hand, const QStringList &table, int clientPort)
+    {
+        QCOMPARE(m.v.at(0), QString::number(clientPort));
+        QCOMPARE(m.v.at(1), QStringLiteral("Robo"));
+        const QStringList codes = splitCardList(m.v.at(3));
+        QCOMPARE(m.v.at(2), QString::number(codes.size()));
+        if (codes.isEmpty())
+            return;
+        int bad = 0;
+        const TCardMask mask = maskOf(codes, &bad);
+        QCOMPARE(bad, 0);
+        QVERIFY2((mask & ~hand) == 0, "threw a card it does not hold");
+        QVERIFY2(rules.isValidThrow(codes, int(codes.size()), table), qPrintable(m.v.at(3) + " over " + table.join('#')));
+    }
+
+private slots:
+    void initTestCase() { rules.useGameWeights(); }
+
+    void handshakeAndSmallestCard()
+    {
+        ScriptedHost host;
+        auto bot = join(host);
+        QVERIFY(bot);
+        QCOMPARE(host.countOf(Tag::CHKVER), 1);
+        QCOMPARE(host.got.first().tag, Tag::CHKVER);
+        QCOMPARE(host.got.first().v.at(0), kVersionText);
+        Msg m;
+        QVERIFY(host.waitFor(Tag::REQJOIN, 0, &m));
+        QCOMPARE(m.v.at(0), QStringLiteral("Robo"));
+        QCOMPARE(bot->myPort(), host.clientPort);
+
+        host.say(Tag::PING);
+        QVERIFY(host.waitFor(Tag::PONG, 0, &m));
+        QCOMPARE(m.v.at(0), QStringLiteral("Robo"));
+
+        const QStringList hand = someHand(3);
+        deal(host, hand);
+        QVERIFY(host.waitFor(Tag::SMALLESTCARD, 0, &m));
+        QCOMPARE(m.v.at(0), QString::number(rules.nthLowestValue(hand, 1)));
+        QVERIFY(bot->inDeal());
+        QCOMPARE(count(maskOf(bot->handCodes())), 13);
+    }
+
+    // The scripted host plays three greedy seats against the bot, deal after deal, and checks
+    // every throw of the bot with the rules, the end of each deal and the call for the next one.
+    void wholeDealsAgainstScriptedSeats()
+    {
+        ScriptedHost host;
+        auto bot = join(host);
+        QVERIFY(bot);
+        const QStringList nicks{"Host", "Ann", "Robo", "Bob"}; // seats 1..4
+        const QStringList ports{"0", "5001", QString::number(host.clientPort), "5002"};
+        TGreedyStrategy greedy;
+        int botWins = 0, startSeat = 0;
+        for (int d = 0; d < 2; ++d) {
+            // four hands from one shuffled deck
+            std::vector<int> deck(52);
+            std::iota(deck.begin(), deck.end(), 0);
+            std::mt19937_64 rng(100 + quint64(d));
+            std::shuffle(deck.begin(), deck.end(), rng);
+            std::array<TCardMask, 4> hands{};
+            for (int i = 0; i < 52; ++i)
+                hands[size_t(i % 4)] |= bit(deck[size_t(i)]);
+            const QStringList botHand = codesOf(hands[2]);
+            const qsizetype mark = host.got.size();
+            if (d > 0) {
+                Msg next;
+                QVERIFY2(!startSeat || startSeat != 3 || host.waitFor(Tag::NEXTGAME, 0, &next, 3000),
+                         "the winner asks for the next deal");
+            }
+            deal(host, botHand);
+            int turn = startSeat ? startSeat - 1 : 0;
+            if (!startSeat) {
+                Msg m;
+                QVERIFY(host.waitFor(Tag::SMALLESTCARD, mark, &m));
+                for (int s = 0; s < 4; ++s)
+                    if (hands[size_t(s)] & bit(0))
+                        turn = s;
+                host.say(Tag::WHOSETURN, ports.at(turn), nicks.at(turn));
+            }
+            QStringList table;
+            int owner = -1, winner = -1, moves = 0;
+            TCardMask played = 0;
+            while (winner < 0 && moves++ < 400) {
+                if (owner == turn) {
+                    table.clear();
+                    owner = -1;
+                }
+                QStringList codes;
+                if (turn == 2) {
+                    Msg m;
+                    const qsizetype before = host.got.size();
+                    QVERIFY2(host.waitFor(Tag::THROW, before, &m), "the bot moves on its turn");
+                    checkThrow(m, hands[2], table, host.clientPort);
+                    codes = splitCardList(m.v.at(3));
+                } else {
+                    TBotView v;
+                    v.hand = hands[size_t(turn)];
+                    v.table = BotCombos::tableCombo(table);
+                    const TCombo c = greedy.choose(v, BotCombos::throwsOver(v.hand, v.table));
+                    codes = codesOf(c.mask);
+                    host.say(Tag::THROW, ports.at(turn), nicks.at(turn), QString::number(codes.size()),
+                             joinCardList(codes));
+                }
+                if (!codes.isEmpty()) {
+                    const TCardMask m = maskOf(codes);
+                    hands[size_t(turn)] &= ~m;
+                    played |= m;
+                    table = codes;
+                    owner = turn;
+                    if (hands[size_t(turn)] == 0)
+                        winner = turn;
+                }
+                turn = (turn + 1) % 4;
+                host.say(Tag::WHOSETURN, ports.at(turn), nicks.at(turn));
+            }
+            QVERIFY(winner >= 0);
+            if (winner == 2) {
+                Msg over, start;
+                QVERIFY(host.waitFor(Tag::GAMEOVER, mark, &over));
+                QCOMPARE(over.v.at(0), QString::number(host.clientPort));
+                QCOMPARE(over.v.at(1), QStringLiteral("Robo"));
+                QVERIFY(host.waitFor(Tag::iSTART, mark, &start));
+                QCOMPARE(start.v.at(1), QStringLiteral("Robo"));
+                ++botWins;
+            } else {
+                host.say(Tag::GAMEOVER, ports.at(winner), nicks.at(winner));
+                host.say(Tag::iSTART, ports.at(winner), nicks.at(winner));
+            }
+            startSeat = winner + 1;
+            QTRY_VERIFY(!bot->inDeal());
+        }
+        QCOMPARE(bot->dealsPlayed(), 2);
+        QCOMPARE(bot->dealsWon(), botWins);
+        // it never moved out of turn: exactly one throw per turn it was given is checked above,
+        // and nothing arrives after the deals
+        const int throws = host.countOf(Tag::THROW);
+        QTest::qWait(300);
+        QCOMPARE(host.countOf(Tag::THROW), throws);
+    }
+
+    void leadsAfterTheTableComesBack()
+    {
+        ScriptedHost host;
+        auto bot = join(host);
+        QVERIFY(bot);
+        const QStringList hand{"13", "23", "14", "15", "26", "37", "48", "19", "210", "311", "412", "113", "11"};
+        deal(host, hand);
+        QVERIFY(host.waitFor(Tag::SMALLESTCARD, 0, nullptr));
+        const QString cport = QString::number(host.clientPort);
+        host.say(Tag::WHOSETURN, cport, QStringLiteral("Robo"));
+        Msg first;
+        QVERIFY(host.waitFor(Tag::THROW, 0, &first));
+        checkThrow(first, maskOf(hand), {}, host.clientPort);
+        QVERIFY(!splitCardList(first.v.at(3)).isEmpty());
+        // everybody passes: the turn comes back, the table is cleared and the bot leads again
+        for (const char *n : {"Bob", "Host", "Ann"})
+            host.say(Tag::THROW, QStringLiteral("0"), QString::fromLatin1(n), QStringLiteral("0"), QString());
+        const qsizetype before = host.got.size();
+        host.say(Tag::WHOSETURN, cport, QStringLiteral("Robo"));
+        Msg second;
+        QVERIFY(host.waitFor(Tag::THROW, before, &second));
+        const TCardMask left = maskOf(hand) & ~maskOf(splitCardList(first.v.at(3)));
+        checkThrow(second, left, {}, host.clientPort);
+        QVERIFY2(!splitCardList(second.v.at(3)).isEmpty(), "a clear table is led, not passed");
+    }
+
+    // A won deal: "[GAMEOVER]" and "[iSTART]" with its port and nick, "[NEXTGAME]" a little
+    // later, and the lead of the next deal without any "[WHOSETURN]".
+    void winnerAsksForTheNextDealAndLeadsIt()
+    {
+        ScriptedHost host;
+        auto bot = join(host);
+        QVERIFY(bot);
+        const QString cport = QString::number(host.clientPort);
+        QSignalSpy ended(bot.get(), &TBotPlayer::dealEnded);
+        deal(host, {QStringLiteral("12")});
+        QVERIFY(host.waitFor(Tag::SMALLESTCARD, 0, nullptr));
+        host.say(Tag::THROW, QStringLiteral("0"), QStringLiteral("Host"), QStringLiteral("1"), QStringLiteral("11#"));
+        host.say(Tag::WHOSETURN, cport, QStringLiteral("Robo"));
+        Msg m;
+        QVERIFY(host.waitFor(Tag::THROW, 0, &m));
+        QCOMPARE(m.v.at(3), QStringLiteral("12#"));
+        QVERIFY(host.waitFor(Tag::GAMEOVER, 0, &m));
+        QCOMPARE(m.v.mid(0, 2), (QStringList{cport, "Robo"}));
+        QVERIFY(host.waitFor(Tag::iSTART, 0, &m));
+        QCOMPARE(m.v.mid(0, 2), (QStringList{cport, "Robo"}));
+        QVERIFY(host.waitFor(Tag::NEXTGAME, 0, nullptr));
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(ended.first().first().toString(), QStringLiteral("Robo"));
+        QCOMPARE(bot->dealsWon(), 1);
+        // the order of the last messages is the window's: throw, game over, start
+        QStringList order;
+        for (const Msg &x : host.got)
+            if (x.tag == Tag::THROW || x.tag == Tag::GAMEOVER || x.tag == Tag::iSTART || x.tag == Tag::NEXTGAME)
+                order << x.tag;
+        QCOMPARE(order, (QStringList{Tag::THROW, Tag::GAMEOVER, Tag::iSTART, Tag::NEXTGAME}));
+
+        const qsizetype before = host.got.size();
+        deal(host, {QStringLiteral("45"), QStringLiteral("36")});
+        QVERIFY(host.waitFor(Tag::THROW, before, &m));
+        checkThrow(m, maskOf({"45", "36"}), {}, host.clientPort);
+        QCOMPARE(host.countOf(Tag::SMALLESTCARD), 1); // the leader is known: no report
+    }
+
+    void refusalsEndTheBot_data()
+    {
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("full") << Tag::FULL << QStringLiteral(" Game is Full, try later !");
+        QTest::newRow("ongame") << Tag::ONGAME << QStringLiteral(" Game is started, try later !");
+        QTest::newRow("diffver") << Tag::DIFFVER << QStringLiteral(" Different version between server and client detected ! ");
+        QTest::newRow("chnick") << Tag::CHNICK << QStringLiteral(" Nick Collision ! Please change your nick !");
+    }
+    void refusalsEndTheBot()
+    {
+        QFETCH(QString, tag);
+        QFETCH(QString, reason);
+        ScriptedHost host;
+        host.answerHandshake = false;
+        TBotPlayer bot(QStringLiteral("127.0.0.1"), host.port(), QStringLiteral("Robo"), 3, 0);
+        QSignalSpy finished(&bot, &TBotPlayer::finished);
+        bot.start();
+        QTRY_VERIFY(host.clientPort != 0);
+        host.svr.SendToClient(host.clientPort, tag, {}, {}, {});
+        QVERIFY(finished.wait(3000));
+        QCOMPARE(finished.first().first().toString(), reason);
+        QTRY_COMPARE(host.svr.ClientCount(), 0);
+        QVERIFY(!bot.hub()->Active());
+    }
+
+    void bankruptBotLeaves()
+    {
+        ScriptedHost host;
+        auto bot = join(host);
+        QVERIFY(bot);
+        QSignalSpy finished(bot.get(), &TBotPlayer::finished);
+        host.say(Tag::CREDIT, QStringLiteral("0"), QStringLiteral("Host"), QStringLiteral("-5")); // not the bot
+        host.say(Tag::CREDIT, QString::number(host.clientPort), QStringLiteral("Robo"), QStringLiteral("12abc"));
+        QTest::qWait(200);
+        QVERIFY(finished.isEmpty());
+        QCOMPARE(bot->credit(), 12);
+        host.say(Tag::CREDIT, QString::number(host.clientPort), QStringLiteral("Robo"), QStringLiteral("-3"));
+        QVERIFY(finished.wait(3000));
+        QCOMPARE(finished.first().first().toString(), QStringLiteral(" YOU ARE BANKRUPT !"));
+        QTRY_COMPARE(host.svr.ClientCount(), 0);
+    }
+
+    // Garbage, unknown tags and impossible cards change nothing that matters, and the bot
+    // still makes only throws the rules accept, only on its turn.
+    void garbageIsSurvived()
+    {
+        ScriptedHost host;
+        auto bot = join(host);
+        QVERIFY(bot);
+        const QString cport = QString::number(host.clientPort);
+        // a turn outside a deal is no turn
+        host.say(Tag::WHOSETURN, cport, QStringLiteral("Robo"));
+        host.say(QStringLiteral("[NOSUCH]"), QStringLiteral("x"), QStringLiteral("y"));
+        host.say(QStringLiteral("garbage"));
+        host.say(Tag::CARD, cport, QStringLiteral("Robo"), QStringLiteral("0"), QStringLiteral("11"));
+        host.say(Tag::CARD, cport, QStringLiteral("Robo"), QStringLiteral("x"), QStringLiteral("12"));
+        host.say(Tag::CARD, cport, QStringLiteral("Robo"), QStringLiteral("14"), QStringLiteral("12"));
+        host.say(Tag::CARD, cport, QStringLiteral("Robo"), QStringLiteral("1"), QStringLiteral("99"));
+        host.say(Tag::CARD, cport, QStringLiteral("Robo"), QStringLiteral("2"), QStringLiteral("43"));
+        host.say(Tag::CARD, cport, QStringLiteral("Robo"), QStringLiteral("3"), QStringLiteral("43")); // twice
+        host.say(Tag::CARD, cport, QStringLiteral("Robo"), QStringLiteral("4"), QStringLiteral("17"));
+        host.say(Tag::CARD, cport, QStringLiteral("Someone"), QStringLiteral("5"), QStringLiteral("12"));
+        host.say(Tag::USER, Tag::JOIN, QStringLiteral("Eve"), QString(), QString(), QStringLiteral("9"));
+        host.say(Tag::GAMEOVER, QStringLiteral("x"), QStringLiteral("Robo"));
+        QTest::qWait(300);
+        QCOMPARE(host.countOf(Tag::THROW), 0);
+        QVERIFY(!bot->inDeal());
+
+        host.say(Tag::NEWGAME);
+        QVERIFY(host.waitFor(Tag::SMALLESTCARD, 0, nullptr));
+        QCOMPARE(bot->handCodes(), (QStringList{"43", "17"})); // the hand in order by number
+        // impossible tables: junk codes, a four-card table, counts that are no numbers
+        host.say(Tag::THROW, QStringLiteral("0"), QStringLiteral("Host"), QStringLiteral("two"), QStringLiteral("11#"));
+        host.say(Tag::THROW, QStringLiteral("0"), QStringLiteral("Nobody"), QStringLiteral("1"), QStringLiteral("11#"));
+        host.say(Tag::THROW, QStringLiteral("0"), QStringLiteral("Host"), QStringLiteral("4"),
+                 QStringLiteral("13#23#33#43#"));
+        host.say(Tag::WHOSETURN, cport, QStringLiteral("Robo"));
+        Msg m;
+        QVERIFY(host.waitFor(Tag::THROW, 0, &m));
+        QCOMPARE(m.v.at(2), QStringLiteral("0")); // nothing beats four cards: a pass
+        QCOMPARE(m.v.at(3), QString());
+
+        host.say(Tag::THROW, QStringLiteral("0"), QStringLiteral("Host"), QStringLiteral("1"), QStringLiteral("zz#"));
+        qsizetype before = host.got.size();
+        host.say(Tag::WHOSETURN, cport, QStringLiteral("Robo"));
+        QVERIFY(host.waitFor(Tag::THROW, before, &m));
+        checkThrow(m, maskOf({"17", "43"}), {"zz"}, host.clientPort);
+
+        host.say(Tag::THROW, QStringLiteral("0"), QStringLiteral("Host"), QStringLiteral("2"), QStringLiteral("#11#12#"));
+        before = host.got.size();
+        host.say(Tag::WHOSETURN, cport, QStringLiteral("Robo"));
+        QVERIFY(host.waitFor(Tag::THROW, before, &m));
+        // "#" first: the table shows nothing, so the bot leads what it has left
+        QVERIFY(!splitCardList(m.v.at(3)).isEmpty());
+        // moves stop with the turn: no more throws come without a new turn
+        const int throws = host.countOf(Tag::THROW);
+        host.say(Tag::THROW, QStringLiteral("5002"), QStringLiteral("Bob"), QStringLiteral("0"), QString());
+        QTest::qWait(300);
+        QCOMPARE(host.countOf(Tag::THROW), throws);
+    }
+
+    void hostDropsMidDeal()
+    {
+        for (bool closeAll : {false, true}) {
+            ScriptedHost host;
+            auto bot = join(host, 200);
+            QVERIFY(bot);
+            QSignalSpy finished(bot.get(), &TBotPlayer::finished);
+            deal(host, someHand(9));
+            QVERIFY(host.waitFor(Tag::SMALLESTCARD, 0, nullptr));
+            host.say(Tag::WHOSETURN, QString::number(host.clientPort), QStringLiteral("Robo"));
+            QTest::qWait(20);
+            if (closeAll)
+                host.svr.setActive(false);
+            else
+                host.svr.DropClient(host.clientPort);
+            QVERIFY(finished.wait(3000));
+            QVERIFY(finished.first().first().toString().startsWith(QStringLiteral(" Disconnected from")));
+            QVERIFY(!bot->inDeal());
+            QTest::qWait(300); // the pending move must not fire into a closed connection
+            QCOMPARE(finished.size(), 1);
+        }
+    }
+
+    void noHostAtAll()
+    {
+        ScriptedHost host;
+        const int port = host.port();
+        host.svr.setActive(false);
+        TBotPlayer bot(QStringLiteral("127.0.0.1"), port, QStringLiteral("Robo"), 3, 0);
+        QSignalSpy finished(&bot, &TBotPlayer::finished);
+        bot.start();
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(finished.size(), 1);
+    }
+
+    void freeNickSkipsTakenOnes()
+    {
+        QCOMPARE(TBotPlayer::freeNick({}), QStringLiteral("Bot1"));
+        QCOMPARE(TBotPlayer::freeNick({"Bot1", "Ann", "Bot3"}), QStringLiteral("Bot2"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstBotPlayer)
+#include "tst_botplayer.moc"
