@@ -8,6 +8,8 @@
 void AppendLog(const QString &fileName, const QString &entry)
 {
     // The log is a by-product: whatever goes wrong here must not reach the caller.
+    if (fileName.isEmpty())
+        return;
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
         return;

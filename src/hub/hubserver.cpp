@@ -93,6 +93,8 @@ void TwsHUBsvr::setActive(bool on)
 {
     m_active = on;
     if (!on) {
+        // Messages of the connections being dropped are not handed out after hosting stopped.
+        m_inbound.clear();
         dropAllConnections();
         m_server->close();
         m_boundPort = -1;

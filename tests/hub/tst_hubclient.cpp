@@ -471,11 +471,17 @@ void tst_hubclient::floodingHostIsHeldBack()
     QVERIFY(raw.waitForNewConnection(3000));
     QTcpSocket *peer = raw.nextPendingConnection();
     QTRY_VERIFY(cli.isConnected());
-    // 4 MiB of small frames in one go: all arrive, in time, without a crash.
-    const QByteArray one = BuildFrame("[F]", "x", "", "", "", "", "", false, 0);
-    const int total = int(4 * 1024 * 1024 / one.size());
-    peer->write(one.repeated(total));
+    // More in one go than the hub queues at a time: all arrive, in order, without a crash.
+    QStringList got;
+    connect(&cli, &TwsHUBcli::OnDataArrived, this,
+            [&](const QString &, int, const QString &, const QString &v1) { if (got.size() < 3) got << v1; });
+    QByteArray stream;
+    int total = 0;
+    while (stream.size() < 3 * 1024 * 1024)
+        stream += BuildFrame("[F]", QString::number(total++), QString(300, 'x'), "", "", "", "", false, 0);
+    peer->write(stream);
     QTRY_COMPARE_WITH_TIMEOUT(count, total, 20000);
+    QCOMPARE(got, (QStringList{"0", "1", "2"}));
 }
 
 QTEST_GUILESS_MAIN(tst_hubclient)

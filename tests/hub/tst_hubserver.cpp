@@ -89,6 +89,7 @@ private slots:
     void busyHandlerMayRunEventsAndQueue();
     void busyHandlerMayDeleteHub();
     void peerResetMidFrame();
+    void deactivationInsideDeliveryStopsTheRest();
     void runawayPeerDoesNotStopOthers();
 
 private:
@@ -586,6 +587,26 @@ void tst_hubserver::runawayPeerDoesNotStopOthers()
     a->socket->write(QByteArray("\x04\x01") + BuildFrame("[BACK]", "", "", "", "", "", "", false, 0));
     QTRY_COMPARE(got, (QStringList{"[OK]b", "[BACK]a"}));
     QCOMPARE(svr.ClientCount(), 2);
+}
+
+void tst_hubserver::deactivationInsideDeliveryStopsTheRest()
+{
+    TwsHUBsvr svr;
+    host(svr);
+    auto peer = connectPeer(svr.listeningPort());
+    QTRY_COMPARE(svr.ClientCount(), 1);
+    QStringList got;
+    connect(&svr, &TwsHUBsvr::OnDataArrived, this, [&](const QString &, int, const QString &tag) {
+        got << tag;
+        if (got.size() == 1)
+            svr.setActive(false);
+    });
+    peer->socket->write(BuildFrame("[ONE]", "", "", "", "", "", "", false, 0)
+                        + BuildFrame("[TWO]", "", "", "", "", "", "", false, 0));
+    QTRY_COMPARE(got, QStringList{"[ONE]"});
+    QTRY_COMPARE(peer->socket->state(), QAbstractSocket::UnconnectedState);
+    QTest::qWait(20);
+    QCOMPARE(got, QStringList{"[ONE]"});
 }
 
 QTEST_GUILESS_MAIN(tst_hubserver)
