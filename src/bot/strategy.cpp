@@ -90,6 +90,7 @@ bool TSmartStrategy::Tuning::set(const QString &name, double value)
         {"leadBossPenalty", &leadBossPenalty}, {"passThreshold", &passThreshold}, {"bossGain", &bossGain},
         {"shedBonus", &shedBonus},         {"lookSamples", &lookSamples}, {"lookCards", &lookCards},
         {"lookCandidates", &lookCandidates}, {"lookWinWeight", &lookWinWeight}, {"lookBudgetMs", &lookBudgetMs},
+        {"lookGuard", &lookGuard},
     };
     for (const auto &f : fields) {
         if (name == QLatin1String(f.first)) {
@@ -391,10 +392,21 @@ QList<TCombo> TSmartStrategy::follow(const TBotView &view, const QList<TCombo> &
 }
 
 namespace {
-// The greedy move, fast enough to play thousands of deals out in one decision.
-TCombo quickMove(TCardMask hand, const TCombo &table)
+// The greedy move, fast enough to play thousands of deals out in one decision. With
+// `guarded`, a player next to someone on one card keeps singles high: it leads a
+// combination of more cards if it has one, else its strongest single, and answers a
+// single with its strongest.
+TCombo quickMove(TCardMask hand, const TCombo &table, bool guarded)
 {
     if (table.size == 0) {
+        if (guarded) {
+            for (int k : {5, 3, 2}) {
+                const QList<TCombo> more = BotCombos::enumerate(hand, k);
+                if (!more.isEmpty())
+                    return more.first();
+            }
+            return BotCombos::classify(bit(highest(hand)));
+        }
         const int low = lowest(hand);
         if (count(hand) >= 5) {
             for (const TCombo &c : BotCombos::enumerate(hand, 5)) {
@@ -411,7 +423,9 @@ TCombo quickMove(TCardMask hand, const TCombo &table)
         return {};
     if (table.size == 1) {
         const TCardMask above = hand & ~((bit(std::min(int(table.key), 63)) - 1));
-        return above ? BotCombos::classify(bit(lowest(above))) : TCombo{};
+        if (!above)
+            return {};
+        return BotCombos::classify(bit(guarded ? highest(above) : lowest(above)));
     }
     for (const TCombo &c : BotCombos::enumerate(hand, table.size)) {
         if (c.key > table.key)
@@ -420,15 +434,24 @@ TCombo quickMove(TCardMask hand, const TCombo &table)
     return {};
 }
 
-// Plays the deal out from here with every seat moving greedily; returns the winner (-1 if none).
-int playOut(std::array<TCardMask, 4> &hands, const std::array<bool, 4> &seated, TCombo table, int owner, int turn)
+// Plays the deal out from here; returns the winner (-1 if none). Seat 0 (this player) moves
+// greedily but guards against a next player on one card when `guardSelf`; the others greedily.
+int playOut(std::array<TCardMask, 4> &hands, const std::array<bool, 4> &seated, TCombo table, int owner, int turn,
+            bool guardSelf)
 {
+    auto nextOf = [&](int seat) {
+        do {
+            seat = (seat + 1) % 4;
+        } while (!seated[size_t(seat)]);
+        return seat;
+    };
     for (int guard = 0; guard < 400; ++guard) {
         if (owner == turn) {
             table = TCombo{};
             owner = -1;
         }
-        const TCombo m = quickMove(hands[size_t(turn)], table);
+        const bool guarded = guardSelf && turn == 0 && count(hands[size_t(nextOf(0))]) == 1;
+        const TCombo m = quickMove(hands[size_t(turn)], table, guarded);
         if (!m.isPass()) {
             hands[size_t(turn)] &= ~m.mask;
             table = m;
@@ -436,9 +459,7 @@ int playOut(std::array<TCardMask, 4> &hands, const std::array<bool, 4> &seated, 
             if (hands[size_t(turn)] == 0)
                 return turn;
         }
-        do {
-            turn = (turn + 1) % 4;
-        } while (!seated[size_t(turn)]);
+        turn = nextOf(turn);
     }
     return -1;
 }
@@ -484,7 +505,7 @@ TCombo TSmartStrategy::lookAhead(const TBotView &view, const QList<TCombo> &cand
                 do {
                     turn = (turn + 1) % 4;
                 } while (!seated[size_t(turn)]);
-                winner = playOut(hands, seated, table, owner, turn);
+                winner = playOut(hands, seated, table, owner, turn, tuning.lookGuard > 0);
             }
             double credit = 0;
             if (winner == 0) {

@@ -86,6 +86,7 @@ public:
         double lookCandidates = 4;
         double lookWinWeight = 30;   // worth of a won deal beside the credits
         double lookBudgetMs = 4;     // time cap of one decision's look-ahead
+        double lookGuard = 1;        // in the play-outs, this player guards against one-card players
         bool set(const QString &name, double value);
     };
 
