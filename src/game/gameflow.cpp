@@ -93,6 +93,9 @@ void TGameFlow::startDeal()
     }
     m_startingDeal = true;
     ++m_dealSerial;
+    m_turnHeld = false;
+    m_heldTurnNick.clear();
+    m_moveSeen = true;
 
     w.st.gameOn = true;
     w.txtWait->hide();
@@ -123,9 +126,8 @@ void TGameFlow::startDeal()
     w.btnPass->setEnabled(false);
 
     if (w.st.startSeat != 0) {
-        w.st.turnSeat = w.st.startSeat;
         w.roster.turnCursor = w.st.startSeat;
-        showTurn(w.st.turnSeat);
+        takeTurn(w.st.startSeat);
     } else {
         const int v = w.rules.nthLowestValue(codes, 1);
         if (w.st.hosting)
@@ -187,9 +189,8 @@ void TGameFlow::onSmallestCard(int fromPort, int value)
     if (chosen.isEmpty() || n == 0)
         return;
     w.st.startSeat = n;
-    w.st.turnSeat = n;
     w.roster.turnCursor = n;
-    showTurn(n);
+    takeTurn(n);
     w.router->sendToTable(Tag::WHOSETURN, QString::number(chosenPort), chosen);
 }
 
@@ -204,8 +205,31 @@ void TGameFlow::onWhoseTurn(const QString &nick)
     const int n = w.roster.relativeSeat(w.st.myNick, nick);
     if (n < 1)
         return;
-    w.st.turnSeat = n;
-    showTurn(n);
+    if (m_turnHeld)
+        releaseHeldTurn(); // two notices without a move between: the first one stands as it came
+    // Another guest's move is announced after the turn notice it caused: hold the notice for it.
+    if (!w.st.hosting && !m_moveSeen && w.st.turnSeat > 1) {
+        m_turnHeld = true;
+        m_heldTurnNick = nick;
+        return;
+    }
+    takeTurn(n);
+}
+
+void TGameFlow::takeTurn(int seat)
+{
+    w.st.turnSeat = seat;
+    m_moveSeen = false;
+    showTurn(seat);
+}
+
+void TGameFlow::releaseHeldTurn()
+{
+    m_turnHeld = false;
+    const int n = w.roster.relativeSeat(w.st.myNick, m_heldTurnNick);
+    m_heldTurnNick.clear();
+    if (w.st.gameOn && n >= 1)
+        takeTurn(n);
 }
 
 void TGameFlow::onCard(const QString &nick, int position, const QString &code)
@@ -310,13 +334,17 @@ void TGameFlow::applyThrow(int port, const QString &nick, int count, const QStri
         }
     }
 
+    m_moveSeen = true;
     if (w.st.hosting) {
-        w.st.turnSeat = w.roster.nextSeat();
-        const TuserRec &u = w.roster.user(w.st.turnSeat);
+        const int next = w.roster.nextSeat();
+        const TuserRec &u = w.roster.user(next);
         const QString movePort = QString::number(u.port);
         const QString moveNick = u.nick;
+        w.st.turnSeat = next;
         w.router->sendToTable(Tag::WHOSETURN, movePort, moveNick);
-        showTurn(w.st.turnSeat);
+        takeTurn(w.st.turnSeat);
+    } else if (m_turnHeld) {
+        releaseHeldTurn();
     }
 }
 

@@ -33,9 +33,16 @@ public:
 
 private:
     void runDeferred();
+    void takeTurn(int seat);
+    void releaseHeldTurn();
     TmainFrm &w;
     bool m_dealing = false;
     bool m_startingDeal = false;
     int m_dealSerial = 0;
     QList<std::function<void()>> m_deferred;
+    // A client gets the turn notice a guest's move caused before the relay of that move: the notice
+    // waits for the move, so that every copy shows the same sequence as the host.
+    bool m_moveSeen = true;
+    bool m_turnHeld = false;
+    QString m_heldTurnNick;
 };

@@ -209,6 +209,42 @@ private slots:
         QVERIFY(!w->btnPass->isEnabled());
     }
 
+    void guestSeesMovesInTheHostsOrder()
+    {
+        // Bob's copy: the host relays another guest's move after the turn notice that move caused.
+        fourAtTable("Bob");
+        w->st.gameOn = true;
+        w->flow->applyThrow(0, "Ann", 1, "45#");
+        w->flow->onWhoseTurn("Bob");
+        w->flow->applyThrow(localPort(2), "Bob", 0, QString()); // Bob's own pass, applied at once
+        w->flow->onWhoseTurn("Cid");
+        w->flow->onWhoseTurn("Dan");                          // caused by Cid's pass ...
+        QCOMPARE(w->st.turnSeat, 2);                           // ... which has not arrived yet
+        w->flow->applyThrow(localPort(3), "Cid", 0, QString());
+        QCOMPARE(w->st.turnSeat, 3);
+        QVERIFY(passShown(2));
+
+        // Dan beats Ann: the notice for Ann comes first, and must not clear the table as if Ann's
+        // card had come back unbeaten.
+        w->flow->onWhoseTurn("Ann");
+        w->flow->applyThrow(localPort(4), "Dan", 1, "46#");
+        QCOMPARE(w->st.turnSeat, 4);
+        QCOMPARE(tableOf(w), QStringList({"46"}));
+        QVERIFY(passShown(1) && passShown(2));
+
+        // Three passes after Dan's card: the last one arrives after the turn went back to Dan.
+        w->flow->applyThrow(0, "Ann", 0, QString()); // the host's own move comes before its notice
+        w->flow->onWhoseTurn("Bob");
+        w->flow->applyThrow(localPort(2), "Bob", 0, QString());
+        w->flow->onWhoseTurn("Cid");
+        w->flow->onWhoseTurn("Dan");
+        w->flow->applyThrow(localPort(3), "Cid", 0, QString());
+        QCOMPARE(w->st.turnSeat, 3);
+        QVERIFY(tableOf(w).isEmpty());
+        for (int s = 1; s <= 4; ++s)
+            QVERIFY(!passShown(s));
+    }
+
     void hostMovesTheTurn()
     {
         fourAtTable();
