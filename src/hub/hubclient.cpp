@@ -111,6 +111,7 @@ void TwsHUBcli::setActive(bool on)
     m_connected = false;
     m_peerIP.clear();
     m_peerPort = 0;
+    m_sendQueue.clear(); // meant for this connection, never for the next one
     if (m_socket->bytesAvailable() > 0)
         readSocket();
     m_socket->abort();
@@ -286,6 +287,7 @@ void TwsHUBcli::socketClosed()
     m_connected = false;
     m_peerIP.clear();
     m_peerPort = 0;
+    m_sendQueue.clear(); // meant for this connection, never for the next one
     QPointer<TwsHUBcli> self(this);
     emit OnDisconnect(ip, port);
     if (self && !m_opened)

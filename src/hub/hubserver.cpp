@@ -93,8 +93,10 @@ void TwsHUBsvr::setActive(bool on)
 {
     m_active = on;
     if (!on) {
-        // Messages of the connections being dropped are not handed out after hosting stopped.
+        // Nothing of the dropped connections travels on, either way, once hosting stopped.
         m_inbound.clear();
+        m_sendQueue.clear();
+        m_sendPorts.clear();
         dropAllConnections();
         m_server->close();
         m_boundPort = -1;

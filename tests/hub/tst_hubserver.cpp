@@ -83,7 +83,6 @@ private slots:
     void dataArrivedCarriesPeerAddress();
     void portChangeWhileListening();
     void localIpResolvesPreferred();
-    void bannerTexts();
     void logWritesLinesPerAddressee();
     void logFailureNeverStopsMessages();
     void busyHandlerMayRunEventsAndQueue();
@@ -436,15 +435,6 @@ void tst_hubserver::localIpResolvesPreferred()
     host(svr);
     QCOMPARE(svr.LocalIP(), QString("203.0.113.7"));
     QVERIFY(!svr.LocalHostName().isEmpty());
-}
-
-void tst_hubserver::bannerTexts()
-{
-    TwsHUBsvr svr;
-    const QString author = svr.Author();
-    svr.setVersion("9.99");
-    QCOMPARE(svr.Version(), QString("0.90"));
-    QCOMPARE(svr.Author(), author);
 }
 
 void tst_hubserver::logWritesLinesPerAddressee()

@@ -80,7 +80,6 @@ private slots:
     void emptyValuesSectionOnBothSides();
     void rawCallbackSeesTaglessFrames();
     void everySplitOfThreeMessages();
-    void everyPairOfSplits();
     void randomStreamsRandomCuts();
     void truncatedFrameSkippedNextDelivered();
     void unclosedFrameCapped();
@@ -317,22 +316,6 @@ void tst_wire::everySplitOfThreeMessages()
                 got << fieldsOf(m);
         QVERIFY2(got == want, qPrintable(QString("cut at %1").arg(cut)));
         QCOMPARE(reader.pendingBytes(), 0);
-    }
-}
-
-void tst_wire::everyPairOfSplits()
-{
-    const QByteArray stream = frame("[ONE]", {"a"}, true, 7) + frame("[TWO]", {"bb"}, true, 7)
-                              + frame("[THREE]", {"c"}, true, 7);
-    for (int i = 0; i <= stream.size(); ++i) {
-        for (int j = i; j <= stream.size(); ++j) {
-            FrameReader reader;
-            QStringList tags;
-            for (const QByteArray &part : {stream.left(i), stream.mid(i, j - i), stream.mid(j)})
-                for (const HubMessage &m : reader.feed(part, true, 7, true))
-                    tags << m.Protocol + m.value[0];
-            QVERIFY2(tags == (QStringList{"[ONE]a", "[TWO]bb", "[THREE]c"}), qPrintable(QString("%1,%2").arg(i).arg(j)));
-        }
     }
 }
 
