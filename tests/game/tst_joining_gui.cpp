@@ -136,6 +136,7 @@ private slots:
     void clientWinEndsDealOnEveryCopy();
     void secondJoinFromSeatedConnectionIgnored();
     void barePeersDoNotDisturbTable();
+    void lateJoinRequestsAreRefused();
     void malformedMessagesIgnored();
     void clientLinesAreRelayed();
 };
@@ -702,6 +703,44 @@ void TestJoining::barePeersDoNotDisturbTable()
     TmainFrm *bob = t.join(kBob);
     QVERIFY(bob);
     QCOMPARE(h->roster.seatOfNick(kBob), 2);
+}
+
+void TestJoining::lateJoinRequestsAreRefused()
+{
+    TableFixture t;
+    TmainFrm *h = t.newWindow();
+    QVERIFY(t.host(h, kHank));
+    h->gHost->setMaxClient(4); // room for one connection more than there are free seats
+    TmainFrm *ann = t.join(kAnn);
+    TmainFrm *bob = t.join(kBob);
+    QVERIFY(ann && bob);
+
+    // Offered a seat, but slower to ask than the next guest.
+    RawPeer slow;
+    QVERIFY(slow.connectTo(t.hostPort()));
+    QVERIFY(slow.waitTag(Tag::REQINFO));
+    TmainFrm *cy = t.join(QStringLiteral("Cy"));
+    QVERIFY(cy);
+    QVERIFY(h->roster.isFull());
+    t.clearTraffic();
+    slow.send(Tag::REQJOIN, QStringLiteral("Slow"));
+    QVERIFY(slow.waitTag(Tag::FULL));
+    QCOMPARE(h->roster.seatOfNick(QStringLiteral("Slow")), -1);
+
+    // A seat frees and a deal starts before the request comes: nobody sits down in a running deal.
+    cy->mnuDisconn->trigger();
+    QVERIFY(t.waitFor([&] { return !h->roster.isFull(); }));
+    QVERIFY(t.waitTableShown());
+    QVERIFY(dealAndHold(h, {ann, bob}));
+    t.clearTraffic();
+    slow.send(Tag::REQJOIN, QStringLiteral("Slow"));
+    QVERIFY(slow.waitTag(Tag::ONGAME));
+    TableFixture::settle(200);
+    QCOMPARE(h->roster.seatOfNick(QStringLiteral("Slow")), -1);
+    QCOMPARE(h->roster.seatCount(), 3);
+    QVERIFY(h->st.gameOn && ann->st.gameOn && bob->st.gameOn);
+    QVERIFY(!t.clientTags(ann).contains(Tag::USER));
+    QVERIFY(t.tableShown());
 }
 
 void TestJoining::malformedMessagesIgnored()
