@@ -115,7 +115,7 @@ int main(int argc, char *argv[])
     TDealSimulator sim;
     Stat win, credit, oppWin, instant, length;
     double decideMs = 0, maxMs = 0;
-    qint64 decisions = 0, refused = 0, unfinished = 0;
+    qint64 decisions = 0, slow = 0, refused = 0, unfinished = 0;
     for (qint64 d = 0; d < deals; ++d) {
         const auto hands = sim.deal(seed + quint64(d));
         double dealWin = 0, dealCredit = 0, dealOpp = 0;
@@ -130,6 +130,7 @@ int main(int argc, char *argv[])
             decideMs += t.totalMs;
             maxMs = std::max(maxMs, t.maxMs);
             decisions += t.decisions;
+            slow += t.over10ms;
             refused += res.refused;
             if (res.winner < 0) {
                 ++unfinished;
@@ -161,7 +162,8 @@ int main(int argc, char *argv[])
         << "mean moves per deal: " << QString::number(length.mean(), 'f', 1) << "\n";
     out << "decision time of " << names.at(0) << ": mean "
         << QString::number(decisions ? decideMs / double(decisions) : 0, 'f', 4) << " ms, max "
-        << QString::number(maxMs, 'f', 3) << " ms over " << decisions << " decisions\n";
+        << QString::number(maxMs, 'f', 3) << " ms over " << decisions << " decisions, " << slow
+        << " of them over 10 ms\n";
     out << "throws refused by the rules: " << refused << "; unfinished games: " << unfinished << "\n";
     out.flush();
     return refused == 0 && unfinished == 0 ? 0 : 1;

@@ -217,8 +217,9 @@ void TBotPlayer::waitMode()
 
 void TBotPlayer::onCard(const QString &nick, const QString &position, const QString &code)
 {
+    // dealt cards wait for "[NEWGAME]"; the hand in play is kept apart from them
     int k = 0;
-    if (nick != m_nick || m_gameOn || !strictToInt(position, &k) || k < 1 || k > 13)
+    if (nick != m_nick || !strictToInt(position, &k) || k < 1 || k > 13)
         return;
     if (indexOfCode(code) >= 0)
         m_dealt[size_t(k)] = code;

@@ -96,6 +96,7 @@ TDealResult TDealSimulator::play(const std::array<TCardMask, 4> &hands, const st
         t.totalMs += ms;
         t.maxMs = std::max(t.maxMs, ms);
         ++t.decisions;
+        t.over10ms += ms > 10.0 ? 1 : 0;
         ++result.moves;
 
         if (!pick.isPass()) {

@@ -37,6 +37,7 @@ public:
         double totalMs = 0;
         double maxMs = 0;
         qint64 decisions = 0;
+        qint64 over10ms = 0;
     };
     const std::array<Timing, 4> &timing() const { return m_timing; }
     void resetTiming() { m_timing = {}; }

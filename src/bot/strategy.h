@@ -81,7 +81,7 @@ public:
         double bossGain = 0.0;       // worth of winning the lead back
         double shedBonus = 0.5;      // while an opponent is close to going out
         // look-ahead: sampled deals of the unseen cards played out to the end
-        double lookSamples = 24;     // per candidate move, 0 switches the look-ahead off
+        double lookSamples = 40;     // per candidate move, 0 switches the look-ahead off
         double lookCards = 52;       // used once the hands hold this many cards or fewer in all
         double lookCandidates = 4;
         double lookWinWeight = 30;   // worth of a won deal beside the credits
