@@ -64,11 +64,11 @@ private slots:
         QVERIFY(w->chatPanel->width() > 200);
         QCOMPARE(logLines(), QStringList({"[*] Ann enter chat"}));
 
-        QCOMPARE(w->frameGeometry().width(), 640);
+        // The outer widths are fixed; the frame the platform reports decides a few pixels of them.
+        QVERIFY(qAbs(w->frameGeometry().width() - 640) <= 8);
         QTest::mouseClick(w->btnNoChat, Qt::LeftButton);
         QVERIFY(!w->ChatDialog1->isChecked());
-        // The outer width is fixed; what is left to the panel depends on the platform's frame.
-        QCOMPARE(w->frameGeometry().width(), 363);
+        QVERIFY(qAbs(w->frameGeometry().width() - 363) <= 8);
         QVERIFY(w->chatPanel->width() < 10);
         QCOMPARE(logLines(), QStringList({"[*] Ann enter chat", "[*] Ann leave chat"}));
 
