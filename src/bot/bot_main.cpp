@@ -16,7 +16,8 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral(
         "Computer players for a Quadrix table: each joins the host as a player's copy does, plays its "
         "turns after a short pause, and asks for the next deal when it has won one. The program ends "
-        "when every player it started has left the table."));
+        "when every player it started has left the table; its exit code is 1 when none of them was ever "
+        "seated."));
     parser.addHelpOption();
     parser.addVersionOption();
     QCommandLineOption hostOpt(QStringLiteral("host"), QStringLiteral("Address or name of the host (default 127.0.0.1)."),
@@ -70,6 +71,7 @@ int main(int argc, char *argv[])
 
     std::vector<std::unique_ptr<TBotPlayer>> bots;
     int running = count;
+    bool anySeated = false;
     for (int i = 0; i < count; ++i) {
         const QString name = count == 1 ? nick : nick + QString::number(i + 1);
         auto bot = std::make_unique<TBotPlayer>(host, port, name, level, delay);
@@ -80,6 +82,7 @@ int main(int argc, char *argv[])
                 err << text << "\n";
                 err.flush();
             });
+        QObject::connect(b, &TBotPlayer::seated, &app, [&anySeated] { anySeated = true; });
         QObject::connect(b, &TBotPlayer::finished, &app, [&, b](const QString &reason) {
             if (quiet)
                 err << b->nick() << ":" << reason << "\n";
@@ -93,5 +96,7 @@ int main(int argc, char *argv[])
         QTimer::singleShot(300 * i, b, &TBotPlayer::start);
         bots.push_back(std::move(bot));
     }
-    return app.exec();
+    const int rc = app.exec();
+    // no player ever sat down: the host was not there or refused them all
+    return rc != 0 ? rc : (anySeated ? 0 : 1);
 }

@@ -93,7 +93,12 @@ void TBotPlayer::onConnect(const QString &, int)
 
 void TBotPlayer::onDisconnect(const QString &hostIP, int atPort)
 {
-    leave(QStringLiteral(" Disconnected from %1 : %2").arg(hostIP.isEmpty() ? m_host : hostIP).arg(atPort ? atPort : m_port));
+    const QString reason =
+        QStringLiteral(" Disconnected from %1 : %2").arg(hostIP.isEmpty() ? m_host : hostIP).arg(atPort ? atPort : m_port);
+    m_moveTimer->stop();
+    m_gameOn = false;
+    // a socket error comes right after the disconnect and tells more: let it speak first
+    QTimer::singleShot(0, this, [this, reason] { leave(reason); });
 }
 
 void TBotPlayer::onSockError(const QString &message)
