@@ -1,11 +1,13 @@
 // Whole deals at a table of four windows in one process, over loopback, played through the
 // buttons and card clicks: dealing, the leader, throws and passes, the end and the credits,
 // a stacked deal with a refused throw, a five-card throw and an automatic pass, an instant
-// win with four 2s, a departure while dealing, and chat lines on every copy.
+// win with four 2s, a departure while dealing, chat lines on every copy, and bankruptcies.
 #include "cards/playcard.h"
 #include "game/dealend.h"
 #include "game/gameflow.h"
 #include "game/protocol.h"
+#include "hub/hubclient.h"
+#include "hub/hubserver.h"
 #include "rules/handhandling.h"
 #include "rules/handorder.h"
 #include "support/dealhelpers.h"
@@ -461,6 +463,39 @@ private slots:
         QVERIFY2(m, qPrintable(failure));
         for (TmainFrm *v : copies)
             QCOMPARE(handOf(v).size(), 13);
+    }
+
+    void bankruptcies()
+    {
+        stopGame(); // the deal the three began above
+        TmainFrm *bob = copyOf("Bob");
+        TmainFrm *cid = copyOf("Cid");
+        const QStringList fourTwos{"12", "22", "32", "42", "15", "26", "37", "48", "19", "210", "311", "412", "113"};
+
+        // Bob cannot pay 39: his copy says so and leaves; the others are told.
+        host->roster.user(host->roster.seatOfNick("Bob")).credit = 5;
+        fx.clearMessages();
+        stackDeal({{"Cid", fourTwos}});
+        QTest::mouseClick(host->btnNew, Qt::LeftButton);
+        QVERIFY(TableFixture::waitFor([&] {
+            return fx.messageTextsOf(bob).contains(" YOU ARE BANKRUPT !") && !bob->gClient->Active()
+                && host->roster.seatOfNick("Bob") == -1;
+        }, 5000));
+        QVERIFY(fx.messageTextsOf(host).contains(" Bob BANKRUPT !"));
+        QVERIFY(TableFixture::waitFor([&] { return fx.messageTextsOf(cid).contains(" Bob BANKRUPT !"); }, 3000));
+        copies.removeAll(bob);
+        QVERIFY(TableFixture::waitFor([this] { return allWaiting(); }, 5000));
+
+        // The host's own player goes bankrupt: hosting ends and the guest loses the table.
+        host->roster.user(1).credit = 10;
+        stackDeal({{"Cid", fourTwos}});
+        QVERIFY(host->btnNew->isEnabled());
+        QTest::mouseClick(host->btnNew, Qt::LeftButton);
+        QVERIFY(TableFixture::waitFor([&] {
+            return fx.messageTextsOf(host).contains(" YOU ARE BANKRUPT !") && !host->gHost->Active()
+                && !host->st.hosting && !cid->gClient->Active();
+        }, 5000));
+        QVERIFY(!fx.messageTextsOf(host).contains(" Ann BANKRUPT !"));
     }
 };
 
