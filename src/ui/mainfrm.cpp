@@ -6,6 +6,7 @@
 #include "game/gameflow.h"
 #include "game/hostadmission.h"
 #include "game/messagerouter.h"
+#include "game/protocol.h"
 #include "hub/hubclient.h"
 #include "hub/hubserver.h"
 #include "rules/handhandling.h"
@@ -41,8 +42,7 @@ const QString kVersion = QStringLiteral("Quadrix v1.11");
 constexpr int kTableWidth = 355;   // client width with the chat panel closed
 constexpr int kClientHeight = 410; // menu bar excluded
 constexpr int kStatusHeight = 19;
-constexpr int kAssumedFrame = 8;   // outer minus client width when the platform reports no frame
-constexpr int kHandTop = 216;
+constexpr int kDesignFrame = 8;    // outer minus client width of the window the widths were made for
 
 TmainFrm::MessageHook &messageHook()
 {
@@ -60,7 +60,7 @@ QPoint slotPos(int seat, int n)
     case 4: return {296, n == 1 ? 120 : 120 + sign * 16 * j};
     case 3: return {n == 1 ? 160 : 160 + sign * 16 * j, 24};
     case 0: return {n == 1 ? 168 : 168 - sign * 32 * j, 144}; // "outC"
-    default: return {64 + 16 * (n - 1), kHandTop};            // own hand
+    default: return {64 + 16 * (n - 1), THandHandling::kLoweredTop};            // own hand
     }
 }
 
@@ -223,11 +223,13 @@ void TmainFrm::buildControls()
     Panel4->setGeometry(0, 21, kTableWidth, 370);
     Panel4->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Panel4->setLineWidth(1);
+    Panel4->setAutoFillBackground(true); // panels are opaque: the picture holders below never show
 
     Panel1 = named(new QFrame(Panel4), QStringLiteral("Panel1"));
     Panel1->setGeometry(2, 2, 351, 289);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Panel1->setLineWidth(1);
+    Panel1->setAutoFillBackground(true);
 
     imgCarpet = named(new QLabel(Panel1), QStringLiteral("imgCarpet"));
     imgCarpet->setGeometry(2, 2, 347, 285);
@@ -389,6 +391,7 @@ void TmainFrm::buildChatPanel()
 {
     chatPanel = named(new QFrame(m_client), QStringLiteral("chatPanel"));
     chatPanel->setFocusPolicy(Qt::TabFocus);
+    chatPanel->setAutoFillBackground(true);
     auto button = [&](QPushButton *&b, const char *name, const char *caption, QRect r) {
         b = named(new QPushButton(QString::fromLatin1(caption), chatPanel), QString::fromLatin1(name));
         b->setGeometry(r);
@@ -639,22 +642,7 @@ QLabel *TmainFrm::pointLabel(int seat) const { return findLabel(QStringLiteral("
 
 QLabel *TmainFrm::passLabel(int seat) const { return findLabel(QStringLiteral("txtPass%1").arg(seat)); }
 
-QString TmainFrm::letterSpaced(const QString &nick)
-{
-    QString out;
-    out.reserve(nick.size() * 2);
-    for (const QChar ch : nick) {
-        out += ch;
-        out += QLatin1Char(' ');
-    }
-    // trim blanks only, like the nick labels expect
-    qsizetype b = 0, e = out.size();
-    while (b < e && out.at(b) == QLatin1Char(' '))
-        ++b;
-    while (e > b && out.at(e - 1) == QLatin1Char(' '))
-        --e;
-    return out.mid(b, e - b);
-}
+QString TmainFrm::letterSpaced(const QString &nick) { return ::letterSpaced(nick); }
 
 // ---------------------------------------------------------------------------------------------
 // Display operations
@@ -678,8 +666,7 @@ void TmainFrm::placeDealtCard(const QString &nick, int slot, const QString &code
     if (!card)
         return;
     card->SetCardCode(code);
-    card->move(card->x(), kHandTop);
-    card->setToolTip(QString()); // the raised mark
+    THandHandling::setRaised(card, false);
     card->show();
     card->OpenCard();
 }
@@ -785,10 +772,9 @@ void TmainFrm::showBlankIcon()
 
 void TmainFrm::setOuterWidth(int outerWidth)
 {
-    int frame = frameGeometry().width() - geometry().width();
-    if (frame <= 0 || !isVisible())
-        frame = kAssumedFrame;
-    layoutClient(std::max(kTableWidth, outerWidth - frame));
+    // The two outer widths are those of a window with a 4-pixel border; what counts is the client
+    // width they leave (355 closed, 632 open), whatever frame this desktop draws.
+    layoutClient(std::max(kTableWidth, outerWidth - kDesignFrame));
 }
 
 void TmainFrm::layoutClient(int clientWidth)

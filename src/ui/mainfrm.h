@@ -117,7 +117,7 @@ public:
 
     // "abc" -> "a b c": the form of nick, thrower and pass labels, so side labels read downwards
     static QString letterSpaced(const QString &nick);
-    static QString emptySeatText() { return QStringLiteral("E M P T Y  "); }
+    static QString emptySeatText() { return QStringLiteral("E M P T Y  "); } // an empty seat's nick label
 
     // Hub-event handlers of the window
     void onSocketBusy();

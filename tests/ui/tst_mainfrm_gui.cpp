@@ -1,0 +1,864 @@
+// The table window: start state, look-up by name, layout and stacking of the slots,
+// the display operations and the window's reaction to connection events.
+#include "cards/playcard.h"
+#include "hub/hubclient.h"
+#include "hub/hubserver.h"
+#include "rules/handhandling.h"
+#include "ui/mainfrm.h"
+#include "ui/pictures.h"
+#include "ui/webtext.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+struct Box
+{
+    TmainFrm *window;
+    QMessageBox::Icon icon;
+    QString text;
+    QMessageBox::StandardButtons buttons;
+};
+
+// Slot rule, written the long way: slot 1 in the middle, then alternately one step further
+// along the positive and the negative direction.
+int fanOffset(int n, int step)
+{
+    if (n == 1)
+        return 0;
+    const int j = n / 2;
+    return (n % 2 == 0) ? step * j : -step * j;
+}
+
+QPoint expectedSlot(int seat, int n)
+{
+    switch (seat) {
+    case 1: return {64 + 16 * (n - 1), 216};
+    case 2: return {24, 120 + fanOffset(n, 16)};
+    case 3: return {160 + fanOffset(n, 16), 24};
+    case 4: return {296, 120 + fanOffset(n, 16)};
+    default: return {168 - fanOffset(n, 32), 144}; // table slots: even to the left
+    }
+}
+
+QList<QPushButton *> gameButtons(TmainFrm &w)
+{
+    return {w.btnStop, w.btnPing, w.btnSortF, w.btnSortN, w.btnThrow, w.btnCardDown, w.btnNew, w.btnPass};
+}
+
+} // namespace
+
+class TestMainFrm : public QObject
+{
+    Q_OBJECT
+
+    QList<Box> boxes;
+    QTemporaryDir dir;
+
+    std::unique_ptr<TmainFrm> newWindow(bool show = false)
+    {
+        auto w = std::make_unique<TmainFrm>();
+        w->programDir = dir.path() + QLatin1Char('/');
+        if (show) {
+            w->show();
+            if (!QTest::qWaitForWindowExposed(w.get()))
+                qWarning("window not exposed");
+        }
+        return w;
+    }
+
+    // Everything the start state and both resets promise about the table.
+    void verifyTableAtRest(TmainFrm &w, bool waitShown)
+    {
+        for (int s = 1; s <= 4; ++s) {
+            QCOMPARE(w.nickLabel(s)->text(), QStringLiteral("E M P T Y  "));
+            QVERIFY2(!w.pointLabel(s)->isVisibleTo(w.pointLabel(s)->parentWidget()), qPrintable(QString::number(s)));
+            QVERIFY(!w.passLabel(s)->isVisibleTo(w.Panel1));
+            for (int n = 1; n <= 13; ++n)
+                QVERIFY2(!w.seatSlot(s, n)->isVisibleTo(w.Panel1), qPrintable(QStringLiteral("P%1C%2").arg(s).arg(n)));
+        }
+        for (int n = 1; n <= 5; ++n)
+            QVERIFY(!w.tableSlot(n)->isVisibleTo(w.Panel1));
+        for (QWidget *c : {static_cast<QWidget *>(w.imgTurn), static_cast<QWidget *>(w.txtWhoThrow),
+                           static_cast<QWidget *>(w.txtAutoPass), static_cast<QWidget *>(w.txtPassCntDwn)})
+            QVERIFY2(!c->isVisibleTo(w.Panel1), qPrintable(c->objectName()));
+        QCOMPARE(w.txtWait->isVisibleTo(w.Panel1), waitShown);
+        for (QPushButton *b : gameButtons(w))
+            if (b != w.btnPing) // the ping button follows the connections, not the table
+                QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+        QVERIFY(!w.autoPass->isActive());
+        QCOMPARE(w.st.turnSeat, 0);
+        QCOMPARE(w.st.startSeat, 0);
+        QVERIFY(!w.st.gameOn);
+        QVERIFY(!w.blankIconShown());
+    }
+
+    // Shows every element of the table and switches every game button on.
+    void scribble(TmainFrm &w)
+    {
+        for (int s = 1; s <= 4; ++s) {
+            w.nickLabel(s)->setText(QStringLiteral("X Y"));
+            w.pointLabel(s)->show();
+            w.passLabel(s)->show();
+            for (int n = 1; n <= 13; ++n)
+                w.seatSlot(s, n)->show();
+        }
+        for (int n = 1; n <= 5; ++n)
+            w.tableSlot(n)->show();
+        w.setWhoThrow(QStringLiteral("X Y"));
+        w.setTurnMarker(3);
+        w.txtAutoPass->show();
+        w.txtPassCntDwn->show();
+        w.txtWait->hide();
+        w.autoPass->start();
+        w.showBlankIcon();
+        for (QPushButton *b : gameButtons(w))
+            b->setEnabled(true);
+        w.st.turnSeat = 3;
+        w.st.startSeat = 2;
+        w.st.gameOn = true;
+        w.st.hosting = true;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        TmainFrm::setMessageHook([this](TmainFrm *w, QMessageBox::Icon icon, const QString &text,
+                                        QMessageBox::StandardButtons buttons) {
+            boxes.append({w, icon, text, buttons});
+            return QMessageBox::Ok;
+        });
+    }
+    void init() { boxes.clear(); }
+    void cleanupTestCase() { TmainFrm::setMessageHook({}); }
+
+    void startState()
+    {
+        auto w = newWindow();
+        QCOMPARE(w->gClient->Port(), 110);
+        QCOMPARE(w->gClient->Host(), QStringLiteral("127.0.0.1"));
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QCOMPARE(w->windowTitle(), QStringLiteral(" Quadrix v1.11"));
+        QCOMPARE(QApplication::applicationDisplayName(), QStringLiteral("Quadrix v1.11"));
+        verifyTableAtRest(*w, false);
+        QVERIFY(!w->btnPing->isEnabled());
+        QCOMPARE(w->statusText(), QStringLiteral(" idle"));
+        QCOMPARE(w->chatPanel->width(), 0);
+        // client area under the menu bar
+        QCOMPARE(w->centralWidget()->width(), 355);
+        QCOMPARE(w->centralWidget()->height() + w->msgBar->height(), 410);
+        QCOMPARE(w->msgBar->height(), 19);
+        QCOMPARE(w->msgBar->y(), w->centralWidget()->geometry().bottom() + 1);
+        QCOMPARE(w->minimumSize(), w->maximumSize()); // the user cannot resize it
+
+        QVERIFY(w->mnuSetting->isEnabled());
+        QVERIFY(!w->mnuDisconn->isEnabled());
+        QVERIFY(!w->AlwaysOnTop1->isChecked());
+        QVERIFY(w->BeepOnTurn1->isChecked());
+        QVERIFY(!w->ChatDialog1->isChecked());
+
+        for (int n = 1; n <= 13; ++n)
+            QCOMPARE(w->handSlot(n)->cardStatus(), _Close);
+        for (int n = 1; n <= 5; ++n)
+            QCOMPARE(w->tableSlot(n)->cardStatus(), _Open);
+
+        QCOMPARE(w->autoPass->interval(), 1000);
+        QCOMPARE(w->Timer1->interval(), 10000);
+        QVERIFY(!w->Timer1->isActive());
+        QVERIFY(!w->gHost->Active());
+        QVERIFY(!w->gClient->Active());
+        QCOMPARE(w->gHost->Port(), 110);
+        QCOMPARE(w->gHost->MaxClient(), 3);
+        QCOMPARE(w->gHost->EncryptKey(), w->gClient->EncryptKey());
+        QVERIFY(!w->gHost->Encrypt() && !w->gClient->Encrypt());
+        QVERIFY(!w->gHost->LogEnabled() && !w->gClient->LogEnabled());
+
+        // the opponents' slots got the card back when the window was first shown
+        const QImage back = w->cardImg->pixmap().toImage();
+        QVERIFY(!back.isNull());
+        for (int s = 2; s <= 4; ++s)
+            QCOMPARE(w->findLabel(QStringLiteral("p%1c7").arg(s))->pixmap().toImage(), back);
+        QCOMPARE(w->imgCarpet->pixmap().size(), QSize(347, 285));
+        QVERIFY(boxes.isEmpty());
+    }
+
+    void captionsAndHints()
+    {
+        auto w = newWindow();
+        const QList<std::pair<QPushButton *, QString>> captions = {
+            {w->btnStop, "Stop Game"},     {w->btnPing, "Ping Users"},       {w->btnSortF, "Sort by Flower"},
+            {w->btnSortN, "Sort by Number"}, {w->btnThrow, "Throw Card"},    {w->btnCardDown, "Unselect All"},
+            {w->btnNew, "New Game"},       {w->btnPass, "PASS"},             {w->btnNoChat, "&Close Chat"},
+            {w->btnClear, "Cl&ear Log"},   {w->btnForeColor, "Fore Color"},  {w->btnBGColor, "BG Color"},
+            {w->btnAltS, "&S"}};
+        for (const auto &[b, text] : captions)
+            QCOMPARE(b->text(), text);
+        QCOMPARE(w->btnStop->toolTip(), QStringLiteral(" Stop Current Game ! "));
+        QCOMPARE(w->btnPing->toolTip(), QStringLiteral(" Kill disconnected user from game ! "));
+        QCOMPARE(w->txtWait->text(), QStringLiteral("Waiting for players ..."));
+        QCOMPARE(w->txtAutoPass->text(), QStringLiteral("Auto Pass"));
+        QCOMPARE(w->txtPassCntDwn->text(), QStringLiteral("60"));
+        for (int s = 1; s <= 4; ++s) {
+            QCOMPARE(w->passLabel(s)->text(), QStringLiteral("P A S S"));
+            QCOMPARE(w->pointLabel(s)->text(), QStringLiteral("0"));
+        }
+        QCOMPARE(w->mnuSetting->text(), QStringLiteral("&Connect"));
+        QCOMPARE(w->mnuDisconn->text(), QStringLiteral("&Disconnect"));
+        QCOMPARE(w->Connection1->title(), QStringLiteral("&Connection"));
+        QCOMPARE(w->Settings1->title(), QStringLiteral("S&ettings"));
+        QVERIFY(w->chatLog->isReadOnly());
+        // the hidden send button lies under the input line
+        QVERIFY(w->chatPanel->children().indexOf(w->txtInput) > w->chatPanel->children().indexOf(w->btnAltS));
+        QVERIFY(w->txtInput->geometry().contains(w->btnAltS->geometry().adjusted(0, 1, 0, 0)));
+        QCOMPARE(w->txtInput->nextInFocusChain(), static_cast<QWidget *>(w->btnNoChat));
+    }
+
+    void lookUpIgnoresCase_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("objectName");
+        QTest::newRow("nick") << "TXTNICK2" << "txtNick2";
+        QTest::newRow("fan") << "p2C13" << "p2c13";
+        QTest::newRow("table") << "OUTc5" << "outC5";
+        QTest::newRow("hand") << "P1c1" << "p1c1";
+        QTest::newRow("point") << "txtpoint4" << "txtPoint4";
+        QTest::newRow("pass") << "TxtPass3" << "txtPass3";
+        QTest::newRow("button") << "BTNTHROW" << "btnThrow";
+        QTest::newRow("chat") << "txtinput" << "txtInput";
+        QTest::newRow("seat 0") << "txtNick0" << "";
+        QTest::newRow("seat 5") << "txtNick5" << "";
+        QTest::newRow("slot 0") << "P1C0" << "";
+        QTest::newRow("slot 14") << "P1C14" << "";
+        QTest::newRow("table 6") << "outC6" << "";
+        QTest::newRow("seat 5 slot") << "P5C1" << "";
+        QTest::newRow("empty") << "" << "";
+    }
+    void lookUpIgnoresCase()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, objectName);
+        auto w = newWindow();
+        QWidget *c = w->findControl(name);
+        if (objectName.isEmpty()) {
+            QVERIFY(!c);
+        } else {
+            QVERIFY(c);
+            QCOMPARE(c->objectName(), objectName);
+        }
+    }
+
+    void accessorsStayInRange()
+    {
+        auto w = newWindow();
+        for (int bad : {-1, 0, 14, 100}) {
+            QVERIFY(!w->handSlot(bad));
+            QVERIFY(!w->seatSlot(2, bad));
+        }
+        for (int bad : {-1, 0, 6})
+            QVERIFY(!w->tableSlot(bad));
+        for (int bad : {-3, 0, 5}) {
+            QVERIFY(!w->nickLabel(bad));
+            QVERIFY(!w->pointLabel(bad));
+            QVERIFY(!w->passLabel(bad));
+            QVERIFY(!w->seatSlot(bad, 1));
+        }
+        // kinds are told apart: a label is not a card, a card is not a label
+        QVERIFY(!w->findCard(QStringLiteral("txtNick1")));
+        QVERIFY(!w->findCard(QStringLiteral("p2c1"))); // opponents' slots are pictures
+        QVERIFY(!w->findLabel(QStringLiteral("p1c1")));
+        QVERIFY(w->findLabel(QStringLiteral("P3C3")));
+        QCOMPARE(w->findCard(QStringLiteral("p1C7")), w->handSlot(7));
+        QCOMPARE(w->seatSlot(1, 7), static_cast<QWidget *>(w->handSlot(7)));
+        w->showSeatCards(0, true);
+        w->showSeatCards(5, true);
+        w->setTurnMarker(0);
+        QVERIFY(!w->imgTurn->isVisibleTo(w->Panel1));
+    }
+
+    void slotGeometry()
+    {
+        auto w = newWindow();
+        for (int s = 1; s <= 4; ++s)
+            for (int n = 1; n <= 13; ++n) {
+                QWidget *slot = w->seatSlot(s, n);
+                QCOMPARE(slot->parentWidget(), static_cast<QWidget *>(w->Panel1));
+                QCOMPARE(slot->geometry(), QRect(expectedSlot(s, n), QSize(31, 44)));
+            }
+        for (int n = 1; n <= 5; ++n)
+            QCOMPARE(w->tableSlot(n)->geometry(), QRect(expectedSlot(0, n), QSize(31, 44)));
+
+        // any fan of k cards (slots 1..k) stays centred on slot 1
+        for (int s = 2; s <= 4; ++s)
+            for (int k = 1; k <= 13; k += 2) {
+                int lo = INT_MAX, hi = INT_MIN;
+                for (int n = 1; n <= k; ++n) {
+                    const QPoint p = w->seatSlot(s, n)->pos();
+                    const int v = (s == 3) ? p.x() : p.y();
+                    lo = std::min(lo, v);
+                    hi = std::max(hi, v);
+                }
+                const QPoint first = w->seatSlot(s, 1)->pos();
+                const int centre = (s == 3) ? first.x() : first.y();
+                QCOMPARE(centre - lo, hi - centre);
+            }
+        // table slots stand one pixel apart, in order from the left: 4 2 1 3 5
+        const int order[] = {4, 2, 1, 3, 5};
+        for (int i = 0; i + 1 < 5; ++i)
+            QCOMPARE(w->tableSlot(order[i + 1])->x() - w->tableSlot(order[i])->geometry().right(), 2);
+    }
+
+    void windowGeometry()
+    {
+        auto w = newWindow();
+        QCOMPARE(w->Panel2->geometry(), QRect(0, 0, 355, 21));
+        QCOMPARE(w->Panel4->geometry(), QRect(0, 21, 355, 370));
+        QCOMPARE(w->Panel1->geometry(), QRect(2, 2, 351, 289));
+        QCOMPARE(w->imgCarpet->geometry(), QRect(2, 2, 347, 285));
+        QCOMPARE(w->Panel3->geometry(), QRect(2, 291, 351, 77));
+        QCOMPARE(w->chatPanel->geometry(), QRect(355, 21, 0, 370));
+        QCOMPARE(w->nickLabel(1)->geometry(), QRect(78, 262, 179, 17));
+        QCOMPARE(w->nickLabel(2)->geometry(), QRect(6, 56, 14, 177));
+        QCOMPARE(w->nickLabel(3)->geometry(), QRect(78, 5, 195, 17));
+        QCOMPARE(w->nickLabel(4)->geometry(), QRect(332, 56, 14, 177));
+        QCOMPARE(w->pointLabel(1)->geometry(), QRect(6, 271, 73, 12));
+        QCOMPARE(w->pointLabel(3)->geometry(), QRect(142, 4, 73, 12));
+        QCOMPARE(w->pointLabel(3)->parentWidget(), static_cast<QWidget *>(w->Panel2));
+        QCOMPARE(w->passLabel(4)->geometry(), QRect(279, 114, 14, 65));
+        QCOMPARE(w->txtWait->geometry(), QRect(120, 146, 145, 20));
+        QCOMPARE(w->btnPass->geometry(), QRect(256, 32, 82, 25));
+        QCOMPARE(w->btnStop->geometry(), QRect(11, 8, 78, 25));
+        QCOMPARE(w->webText1->geometry(), QRect(10, 60, 148, 11));
+        QCOMPARE(w->webText2->geometry(), QRect(258, 60, 82, 11));
+
+        w->setOuterWidth(640);
+        QCOMPARE(w->centralWidget()->width(), 632);
+        QCOMPARE(w->chatPanel->geometry(), QRect(355, 21, 277, 370));
+        QCOMPARE(w->Panel2->width(), 632);
+        w->setOuterWidth(363);
+        QCOMPARE(w->centralWidget()->width(), 355);
+        QCOMPARE(w->chatPanel->width(), 0);
+
+        // a shown window leaves the same client widths, whatever frame the platform draws
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->setOuterWidth(640);
+        QTRY_COMPARE(w->width(), 632);
+        QCOMPARE(w->chatPanel->width(), 277);
+        w->setOuterWidth(363);
+        QTRY_COMPARE(w->width(), 355);
+        QCOMPARE(w->chatPanel->width(), 0);
+        w->setOuterWidth(100); // never narrower than the table
+        QCOMPARE(w->centralWidget()->width(), 355);
+    }
+
+    void stackingOrder()
+    {
+        auto w = newWindow();
+        QWidget *table = w->Panel1;
+        for (int s = 1; s <= 4; ++s)
+            w->showSeatCards(s, true);
+        // own hand: each card over its left neighbour, at the point where they overlap
+        for (int n = 2; n <= 13; ++n) {
+            const QPoint p(w->handSlot(n)->x() + 5, 230);
+            QCOMPARE(table->childAt(p), static_cast<QWidget *>(w->handSlot(n)));
+        }
+        // fans: each card over the one to its left (top) or above it (sides)
+        for (int s = 2; s <= 4; ++s) {
+            QList<QWidget *> fan;
+            for (int n = 1; n <= 13; ++n)
+                fan << w->seatSlot(s, n);
+            std::sort(fan.begin(), fan.end(), [](QWidget *a, QWidget *b) { return a->x() + a->y() < b->x() + b->y(); });
+            for (int i = 1; i < fan.size(); ++i) {
+                const QPoint p = fan[i]->pos() + QPoint(4, 4);
+                QVERIFY(fan[i - 1]->geometry().contains(p));
+                QCOMPARE(table->childAt(p), fan[i]);
+            }
+        }
+        // every table element lies over the felt
+        const int carpet = table->children().indexOf(w->imgCarpet);
+        for (QObject *o : table->children())
+            if (o != w->imgCarpet && o->isWidgetType())
+                QVERIFY2(table->children().indexOf(o) > carpet, qPrintable(o->objectName()));
+    }
+
+    void whoThrowCentred_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("one letter") << "A";
+        QTest::newRow("spaced nick") << "B O B";
+        QTest::newRow("winner") << " JOHNNY WIN !";
+        QTest::newRow("long") << "A B C D E F G H I J K L M N O P Q R S T";
+    }
+    void whoThrowCentred()
+    {
+        QFETCH(QString, text);
+        auto w = newWindow(true);
+        const int top = w->txtWhoThrow->y();
+        w->setWhoThrow(text);
+        QVERIFY(w->txtWhoThrow->isVisible());
+        QCOMPARE(w->txtWhoThrow->text(), text);
+        QCOMPARE(w->txtWhoThrow->y(), top);
+        QVERIFY(w->txtWhoThrow->width() >= w->txtWhoThrow->fontMetrics().horizontalAdvance(text));
+        QCOMPARE(w->txtWhoThrow->x(), w->Panel1->width() / 2 - w->txtWhoThrow->width() / 2);
+
+        // a text written straight into the label is centred as well once it shows
+        w->txtWhoThrow->hide();
+        const QString other = text + QStringLiteral(" X X X");
+        w->txtWhoThrow->setText(other);
+        w->txtWhoThrow->show();
+        QCoreApplication::processEvents();
+        QVERIFY(w->txtWhoThrow->width() >= w->txtWhoThrow->fontMetrics().horizontalAdvance(other));
+        QCOMPARE(w->txtWhoThrow->x(), w->Panel1->width() / 2 - w->txtWhoThrow->width() / 2);
+    }
+
+    void letterSpacing_data()
+    {
+        QTest::addColumn<QString>("nick");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("three") << "bob" << "b o b";
+        QTest::newRow("one") << "x" << "x";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("inner blank") << "a b" << "a   b";
+        QTest::newRow("outer blanks") << " x " << "x";
+        QTest::newRow("ten") << "ABCDEFGHIJ" << "A B C D E F G H I J";
+    }
+    void letterSpacing()
+    {
+        QFETCH(QString, nick);
+        QFETCH(QString, shown);
+        QCOMPARE(TmainFrm::letterSpaced(nick), shown);
+    }
+
+    // A seated nick fits its label: across the table on one line, down the sides one letter a line.
+    void seatLabelsShowSpacedNick()
+    {
+        auto w = newWindow(true);
+        w->st.myNick = QStringLiteral("me");
+        QVERIFY(w->roster.setSeat({QStringLiteral("me"), {}, 0, 1000, true}, 1));
+        QVERIFY(w->roster.setSeat({QStringLiteral("WWWWWWWWWW"), QStringLiteral("10.0.0.2"), 5001, 1000, true}, 2));
+        QVERIFY(w->roster.setSeat({QStringLiteral("MMMMMMMMMM"), QStringLiteral("10.0.0.3"), 5002, 1000, true}, 3));
+        for (const QString &nick : {QStringLiteral("WWWWWWWWWW"), QStringLiteral("MMMMMMMMMM")}) {
+            const int seat = w->roster.relativeSeat(w->st.myNick, nick);
+            QLabel *label = w->nickLabel(seat);
+            QVERIFY(label);
+            const QString spaced = TmainFrm::letterSpaced(nick);
+            label->setText(spaced);
+            const QFontMetrics fm(label->font());
+            if (seat == 2 || seat == 4) {
+                QVERIFY(label->wordWrap());
+                const QRect r = fm.boundingRect(QRect(0, 0, label->width(), 1000), Qt::TextWordWrap | Qt::AlignHCenter,
+                                                spaced);
+                QVERIFY2(r.height() >= nick.size() * fm.lineSpacing() - fm.leading(), "one letter a line");
+                QVERIFY2(r.height() <= label->height(), "ten letters fit the side label");
+                QVERIFY(fm.horizontalAdvance(nick.left(1)) <= label->width());
+            } else {
+                QVERIFY(fm.horizontalAdvance(spaced) <= label->width());
+            }
+        }
+        QCOMPARE(w->roster.relativeSeat(w->st.myNick, QStringLiteral("WWWWWWWWWW")), 2);
+        QCOMPARE(w->roster.relativeSeat(w->st.myNick, QStringLiteral("MMMMMMMMMM")), 3);
+    }
+
+    void countTableCards()
+    {
+        auto w = newWindow();
+        QCOMPARE(w->countTableCards(), 0);
+        w->tableSlot(1)->show();
+        w->tableSlot(3)->show();
+        QCOMPARE(w->countTableCards(), 2);
+        for (int n = 1; n <= 5; ++n)
+            w->tableSlot(n)->show();
+        QCOMPARE(w->countTableCards(), 5);
+        w->tableSlot(5)->hide();
+        QCOMPARE(w->countTableCards(), 4);
+        w->hideTableCards();
+        QCOMPARE(w->countTableCards(), 0);
+    }
+
+    void showSeatCards()
+    {
+        auto w = newWindow();
+        w->showSeatCards(3, true);
+        for (int n = 1; n <= 13; ++n) {
+            QVERIFY(w->seatSlot(3, n)->isVisibleTo(w->Panel1));
+            QVERIFY(!w->seatSlot(2, n)->isVisibleTo(w->Panel1));
+            QVERIFY(!w->seatSlot(4, n)->isVisibleTo(w->Panel1));
+        }
+        w->showSeatCards(3, false);
+        for (int n = 1; n <= 13; ++n)
+            QVERIFY(!w->seatSlot(3, n)->isVisibleTo(w->Panel1));
+    }
+
+    void turnMarker_data()
+    {
+        QTest::addColumn<int>("seat");
+        QTest::addColumn<QPoint>("pos");
+        QTest::newRow("bottom") << 1 << QPoint(173, 195);
+        QTest::newRow("left") << 2 << QPoint(58, 142);
+        QTest::newRow("top") << 3 << QPoint(173, 70);
+        QTest::newRow("right") << 4 << QPoint(278, 142);
+    }
+    void turnMarker()
+    {
+        QFETCH(int, seat);
+        QFETCH(QPoint, pos);
+        auto w = newWindow();
+        w->setTurnMarker(seat);
+        QCOMPARE(w->imgTurn->pos(), pos);
+        QCOMPARE(w->imgTurn->size(), QSize(17, 17));
+        QVERIFY(w->imgTurn->isVisibleTo(w->Panel1));
+        w->setTurnMarker(7); // no such seat: the marker stays
+        QCOMPARE(w->imgTurn->pos(), pos);
+    }
+
+    void resetGameDisplay()
+    {
+        auto w = newWindow(true);
+        scribble(*w);
+        w->resetGameDisplay();
+        for (int s = 1; s <= 4; ++s)
+            QVERIFY(!w->passLabel(s)->isVisible());
+        QCOMPARE(w->countTableCards(), 0);
+        QVERIFY(!w->txtWhoThrow->isVisible());
+        QVERIFY(!w->imgTurn->isVisible());
+        QVERIFY(!w->txtAutoPass->isVisible());
+        QVERIFY(!w->txtPassCntDwn->isVisible());
+        QVERIFY(w->txtWait->isVisible());
+        QVERIFY(!w->autoPass->isActive());
+        QVERIFY(!w->blankIconShown());
+        QCOMPARE(QApplication::windowIcon().cacheKey(), w->windowIcon().cacheKey());
+        for (QPushButton *b : {w->btnStop, w->btnNew, w->btnSortN, w->btnSortF, w->btnThrow, w->btnPass, w->btnCardDown})
+            QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+        QVERIFY(w->btnPing->isEnabled()); // not the table's business
+        QCOMPARE(w->st.turnSeat, 0);
+        QCOMPARE(w->st.startSeat, 0);
+        QVERIFY(!w->st.gameOn);
+        // the seats themselves stay as they were
+        QCOMPARE(w->nickLabel(2)->text(), QStringLiteral("X Y"));
+        QVERIFY(w->st.hosting);
+        for (int n = 1; n <= 13; ++n) {
+            QVERIFY(w->handSlot(n)->isVisible());
+            QCOMPARE(w->handSlot(n)->y(), 216);
+        }
+    }
+
+    void resetGameDisplayWhileHosting()
+    {
+        auto w = newWindow(true);
+        w->gHost->setPort(0);
+        w->gHost->setActive(true);
+        QVERIFY(w->gHost->Active());
+        scribble(*w);
+        w->resetGameDisplay();
+        QVERIFY(!w->btnNew->isEnabled()); // nobody has joined
+        QTcpSocket guest;
+        guest.connectToHost(QStringLiteral("127.0.0.1"), quint16(w->gHost->listeningPort()));
+        QTRY_COMPARE(w->gHost->ClientCount(), 1);
+        scribble(*w);
+        w->btnNew->setEnabled(false);
+        w->resetGameDisplay();
+        QVERIFY(w->btnNew->isEnabled());
+        QVERIFY(!w->btnStop->isEnabled());
+        w->gHost->setActive(false);
+    }
+
+    void resetConnection()
+    {
+        auto w = newWindow(true);
+        scribble(*w);
+        w->resetConnection();
+        verifyTableAtRest(*w, false);
+        QVERIFY(!w->st.hosting);
+        QVERIFY(!w->gHost->Active());
+        QVERIFY(!w->gClient->Active());
+        QCOMPARE(w->statusText(), QStringLiteral(" idle")); // the status bar is the events' business
+    }
+
+    void resetConnectionEndsHosting()
+    {
+        auto w = newWindow(true);
+        w->gHost->setPort(0);
+        w->gHost->setActive(true);
+        QVERIFY(w->gHost->Active());
+        scribble(*w);
+        w->resetConnection();
+        QVERIFY(!w->gHost->Active());
+        verifyTableAtRest(*w, false);
+        QVERIFY(w->mnuSetting->isEnabled());
+        QVERIFY(boxes.isEmpty());
+    }
+
+    void hubEventTexts()
+    {
+        auto w = newWindow(true);
+        w->gClient->setHost(QStringLiteral("table.example"));
+
+        w->gClientConnect(QStringLiteral("10.1.1.1"), 110);
+        QVERIFY(!w->mnuSetting->isEnabled());
+        QVERIFY(w->mnuDisconn->isEnabled());
+        QCOMPARE(w->st.myPort, w->gClient->LocalPort());
+        QCOMPARE(w->statusText(), QStringLiteral(" Connected to table.example : %1").arg(w->gClient->LocalPort()));
+
+        w->st.myPort = 4321;
+        w->gClient->setHost(QStringLiteral("table.example"));
+        w->gClientDisconnect(QStringLiteral("10.1.1.1"), 110);
+        QCOMPARE(w->statusText(), QStringLiteral("  Disconnected from table.example : 4321"));
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].window, w.get());
+        QCOMPARE(boxes[0].text, QStringLiteral(" Disconnected from table.example : 4321"));
+        QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+        QCOMPARE(boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(w->mnuSetting->isEnabled());
+        QVERIFY(!w->mnuDisconn->isEnabled());
+
+        // an empty error text resets quietly
+        boxes.clear();
+        w->mnuSetting->setEnabled(false);
+        w->mnuDisconn->setEnabled(true);
+        scribble(*w);
+        w->socketError(QString());
+        QVERIFY(boxes.isEmpty());
+        QCOMPARE(w->statusText(), QStringLiteral("  Disconnected from table.example : 4321"));
+        QVERIFY(w->mnuSetting->isEnabled());
+        QVERIFY(w->mnuDisconn->isEnabled()); // only the disconnect paths switch it off
+        verifyTableAtRest(*w, false);
+
+        w->socketError(QStringLiteral("Connection refused"));
+        QCOMPARE(w->statusText(), QStringLiteral(" Connection refused"));
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, QStringLiteral("Connection refused"));
+
+        boxes.clear();
+        w->gHostCloseConnection();
+        QCOMPARE(w->statusText(), QStringLiteral(" Connection closed."));
+        QVERIFY(boxes.isEmpty());
+    }
+
+    void hubSignalsReachTheWindow()
+    {
+        auto w = newWindow(true);
+        emit w->gClient->OnSockError(QStringLiteral("Host not found"));
+        QCOMPARE(w->statusText(), QStringLiteral(" Host not found"));
+        QCOMPARE(boxes.size(), 1);
+        emit w->gHost->OnHostingError(QStringLiteral("Address in use"));
+        QCOMPARE(w->statusText(), QStringLiteral(" Address in use"));
+        emit w->gHost->OnCloseConnection(w->gHost);
+        QCOMPARE(w->statusText(), QStringLiteral(" Connection closed."));
+        QCOMPARE(boxes.size(), 2);
+        // the busy event lets waiting events run
+        bool ran = false;
+        QTimer::singleShot(0, w.get(), [&ran] { ran = true; });
+        emit w->gClient->OnBusy(w->gClient);
+        QVERIFY(ran);
+    }
+
+    void alwaysOnTopTwice()
+    {
+        auto w = newWindow(true);
+        const QSize size = w->size();
+        w->AlwaysOnTop1->trigger();
+        QVERIFY(w->AlwaysOnTop1->isChecked());
+        QVERIFY(w->windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->size(), size);
+        w->AlwaysOnTop1->trigger();
+        QVERIFY(!w->AlwaysOnTop1->isChecked());
+        QVERIFY(!(w->windowFlags() & Qt::WindowStaysOnTopHint));
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->size(), size);
+        // the direct handler toggles exactly once as well
+        w->AlwaysOnTop1Click();
+        QVERIFY(w->AlwaysOnTop1->isChecked());
+        w->AlwaysOnTop1Click();
+        QVERIFY(!w->AlwaysOnTop1->isChecked());
+    }
+
+    void beepOnTurnToggles()
+    {
+        auto w = newWindow();
+        w->BeepOnTurn1->trigger();
+        QVERIFY(!w->BeepOnTurn1->isChecked());
+        w->BeepOnTurn1->trigger();
+        QVERIFY(w->BeepOnTurn1->isChecked());
+        const int before = w->beepCount();
+        w->beep();
+        QCOMPARE(w->beepCount(), before + 1);
+    }
+
+    void placeDealtCard()
+    {
+        auto w = newWindow();
+        w->st.myNick = QStringLiteral("me");
+        QVERIFY(w->roster.setSeat({QStringLiteral("me"), {}, 0, 1000, true}, 2));
+        QVERIFY(w->roster.setSeat({QStringLiteral("ann"), QStringLiteral("10.0.0.9"), 6000, 1000, true}, 4));
+
+        TPlayCard *slot = w->handSlot(4);
+        THandHandling::setRaised(slot, true);
+        QCOMPARE(slot->y(), 206);
+        w->placeDealtCard(QStringLiteral("me"), 4, QStringLiteral("310"));
+        QVERIFY(slot->isVisibleTo(w->Panel1));
+        QCOMPARE(slot->cardStatus(), _Open);
+        QCOMPARE(slot->GetCardCode(), QStringLiteral("310"));
+        QCOMPARE(slot->pos(), expectedSlot(1, 4));
+        QVERIFY(!THandHandling::isRaised(slot));
+
+        // an invalid code: the slot still shows, face up, with the card it had
+        w->handSlot(5)->SetCardCode(QStringLiteral("212"));
+        w->placeDealtCard(QStringLiteral("me"), 5, QStringLiteral("50"));
+        QVERIFY(w->handSlot(5)->isVisibleTo(w->Panel1));
+        QCOMPARE(w->handSlot(5)->cardStatus(), _Open);
+        QCOMPARE(w->handSlot(5)->GetCardCode(), QStringLiteral("212"));
+
+        // another seat (pictures) and a player not seated change nothing
+        w->placeDealtCard(QStringLiteral("ann"), 6, QStringLiteral("111"));
+        w->placeDealtCard(QStringLiteral("nobody"), 6, QStringLiteral("111"));
+        w->placeDealtCard(QStringLiteral("me"), 14, QStringLiteral("111"));
+        w->placeDealtCard(QStringLiteral("me"), 0, QStringLiteral("111"));
+        for (int s = 1; s <= 4; ++s)
+            QVERIFY(!w->seatSlot(s, 6)->isVisibleTo(w->Panel1));
+        int shown = 0;
+        for (int n = 1; n <= 13; ++n)
+            shown += w->handSlot(n)->isVisibleTo(w->Panel1) ? 1 : 0;
+        QCOMPARE(shown, 2);
+    }
+
+    void statusAndWaiting()
+    {
+        auto w = newWindow();
+        w->setStatusText(QStringLiteral(" Hosting as 1.2.3.4 @ 110 ..."));
+        QCOMPARE(w->statusText(), QStringLiteral(" Hosting as 1.2.3.4 @ 110 ..."));
+        QElapsedTimer t;
+        t.start();
+        bool ticked = false;
+        QTimer::singleShot(10, w.get(), [&ticked] { ticked = true; });
+        w->waitProcessing(60);
+        QVERIFY(ticked);
+        QVERIFY(t.elapsed() >= 55);
+    }
+
+    void iconBlink()
+    {
+        auto w = newWindow();
+        const QImage normal = windowIcon().pixmap(16, 16).toImage();
+        QVERIFY(!normal.isNull());
+        w->showBlankIcon();
+        QVERIFY(w->blankIconShown());
+        const QImage blank = QApplication::windowIcon().pixmap(16, 16).toImage();
+        QCOMPARE(w->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+        bool transparent = true;
+        for (int y = 0; y < blank.height(); ++y)
+            for (int x = 0; x < blank.width(); ++x)
+                transparent = transparent && qAlpha(blank.pixel(x, y)) == 0;
+        QVERIFY(transparent);
+        w->restoreIcon();
+        QVERIFY(!w->blankIconShown());
+        QCOMPARE(QApplication::windowIcon().pixmap(16, 16).toImage(), normal);
+        QCOMPARE(w->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+    }
+
+    void severalWindows()
+    {
+        QVERIFY(!mainFrm);
+        auto first = newWindow();
+        QCOMPARE(mainFrm, first.get());
+        auto second = newWindow();
+        auto third = newWindow();
+        auto fourth = newWindow();
+        QCOMPARE(mainFrm, first.get());
+        second->setWhoThrow(QStringLiteral("S E C O N D"));
+        QVERIFY(!first->txtWhoThrow->isVisibleTo(first->Panel1));
+        first.reset();
+        QVERIFY(!mainFrm);
+        third->resetConnection();
+        QCOMPARE(fourth->nickLabel(1)->text(), QStringLiteral("E M P T Y  "));
+    }
+
+    void closingSavesSettings()
+    {
+        QTemporaryDir own;
+        auto w = newWindow(true);
+        w->programDir = own.path() + QLatin1Char('/');
+        w->st.myNick = QStringLiteral("closer");
+        w->close();
+        QVERIFY(boxes.isEmpty());
+        QVERIFY(QFileInfo::exists(w->settingsPath()));
+        QFile f(w->settingsPath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.readAll().contains("closer"));
+        f.close();
+        QFile::remove(w->settingsPath());
+        w.reset(); // the destructor does not save a second time
+        QVERIFY(!QFileInfo::exists(own.path() + QStringLiteral("/Quadrix.INI")));
+    }
+
+    void unwritableSettingsAreReported()
+    {
+        auto w = newWindow(true);
+        // a file where the program's folder should be: nothing can be written below it
+        QFile blocker(dir.path() + QStringLiteral("/blocker"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        w->programDir = blocker.fileName() + QLatin1Char('/');
+        w->close();
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes[0].text.contains(w->settingsPath()), qPrintable(boxes[0].text));
+        QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+        QVERIFY(!w->isVisible()); // the program still ends
+    }
+
+    void closingWhileHostingEndsIt()
+    {
+        auto w = newWindow(true);
+        w->gHost->setPort(0);
+        w->gHost->setActive(true);
+        QVERIFY(w->gHost->Active());
+        QTcpSocket guest;
+        guest.connectToHost(QStringLiteral("127.0.0.1"), quint16(w->gHost->listeningPort()));
+        QTRY_COMPARE(w->gHost->ClientCount(), 1);
+        w->close();
+        QVERIFY(!w->gHost->Active());
+        QVERIFY(!w->gClient->Active());
+        QTRY_COMPARE(guest.state(), QAbstractSocket::UnconnectedState);
+        QVERIFY(boxes.isEmpty()); // closing is not an error
+    }
+
+    // The start screen as a player sees it; QUADRIX_SCREENSHOT names a file to keep it in.
+    void startScreen()
+    {
+        auto w = newWindow(true);
+        const QImage shot = w->grab().toImage();
+        QCOMPARE(shot.size() / shot.devicePixelRatio(), w->size());
+        // the felt shows inside the table, tiled from the carpet's corner: (40, 100) is (10, 10) of a tile
+        QCOMPARE(shot.devicePixelRatio(), 1.0);
+        const QImage tile = feltTile(1.0).toImage();
+        const QPoint carpet = w->imgCarpet->mapTo(w.get(), QPoint(0, 0));
+        const QColor seen = shot.pixelColor(carpet + QPoint(40, 100));
+        const QColor want = tile.pixelColor(10, 10);
+        QVERIFY2(qAbs(seen.green() - want.green()) < 8 && qAbs(seen.red() - want.red()) < 8,
+                 qPrintable(QStringLiteral("%1 vs %2").arg(seen.name(), want.name())));
+        const QByteArray path = qgetenv("QUADRIX_SCREENSHOT");
+        if (!path.isEmpty())
+            QVERIFY(shot.save(QString::fromLocal8Bit(path)));
+    }
+};
+
+QTEST_MAIN(TestMainFrm)
+#include "tst_mainfrm_gui.moc"
