@@ -4,6 +4,7 @@
 #include "hub/hubclient.h"
 #include "hub/hubserver.h"
 #include "rules/handhandling.h"
+#include "ui/frmsetting.h"
 #include "ui/mainfrm.h"
 #include "ui/pictures.h"
 #include "ui/webtext.h"
@@ -16,6 +17,8 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QStatusTipEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QStatusBar>
@@ -703,6 +706,28 @@ private slots:
         QCOMPARE(w->beepCount(), before + 1);
     }
 
+    // The menu item and the Close button toggle the panel once per click.
+    void chatPanelOpensAndCloses()
+    {
+        auto w = newWindow(true);
+        w->st.myNick = QStringLiteral("me");
+        w->ChatDialog1->trigger();
+        QVERIFY(w->ChatDialog1->isChecked());
+        QCOMPARE(w->chatPanel->width(), 277);
+        QVERIFY(w->chatLog->toPlainText().contains(QStringLiteral("[*] me enter chat")));
+        w->btnNoChat->click();
+        QVERIFY(!w->ChatDialog1->isChecked());
+        QCOMPARE(w->chatPanel->width(), 0);
+        QVERIFY(w->chatLog->toPlainText().contains(QStringLiteral("[*] me leave chat")));
+
+        w->ChatDialog1->trigger();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->btnClear->setFocus();
+        QTest::mouseClick(w->chatLog->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+        QTRY_VERIFY(w->txtInput->hasFocus());
+    }
+
     void placeDealtCard()
     {
         auto w = newWindow();
@@ -744,6 +769,10 @@ private slots:
     {
         auto w = newWindow();
         w->setStatusText(QStringLiteral(" Hosting as 1.2.3.4 @ 110 ..."));
+        QCOMPARE(w->statusText(), QStringLiteral(" Hosting as 1.2.3.4 @ 110 ..."));
+        // menu hover sends empty status tips; the status text stays
+        QStatusTipEvent tip(QString{});
+        QApplication::sendEvent(w->menuBar(), &tip);
         QCOMPARE(w->statusText(), QStringLiteral(" Hosting as 1.2.3.4 @ 110 ..."));
         QElapsedTimer t;
         t.start();
@@ -797,7 +826,10 @@ private slots:
         auto w = newWindow(true);
         w->programDir = own.path() + QLatin1Char('/');
         w->st.myNick = QStringLiteral("closer");
+        w->mnuSetting->trigger(); // the connection dialog is open when the window closes
+        QVERIFY(w->frmSetting->isVisible());
         w->close();
+        QVERIFY(!w->frmSetting->isVisible()); // so it cannot keep the program running
         QVERIFY(boxes.isEmpty());
         QVERIFY(QFileInfo::exists(w->settingsPath()));
         QFile f(w->settingsPath());
