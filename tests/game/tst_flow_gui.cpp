@@ -169,6 +169,13 @@ private slots:
         QCOMPARE(handOf(w), QStringList({"13", "14", "33"}));
         dispatch(Tag::CARD, "0", "Zed", "4", "34");
         QCOMPARE(handOf(w), QStringList({"13", "14", "33"}));
+        // A card dealt into a slot left raised from the last deal comes in lowered and not selected.
+        clickCard(w->handSlot(1));
+        QVERIFY(THandHandling::isRaised(w->handSlot(1)));
+        dispatch(Tag::CARD, "0", "Ann", "1", "35");
+        QCOMPARE(w->handSlot(1)->GetCardCode(), QStringLiteral("35"));
+        QVERIFY(!THandHandling::isRaised(w->handSlot(1)));
+        QCOMPARE(w->handSlot(1)->y(), THandHandling::kLoweredTop);
     }
 
     void turnBackToThrowerClearsTable()
