@@ -58,7 +58,6 @@ void TGameFlow::btnNewClick()
             const QString code = w.CardEng1.DrawCard();
             if (s == 1) {
                 w.placeDealtCard(w.st.myNick, k, code);
-                THandHandling::setRaised(w.handSlot(k), false); // a new card is not selected
                 continue;
             }
             const TuserRec &u = w.roster.user(s);
@@ -238,8 +237,6 @@ void TGameFlow::onCard(const QString &nick, int position, const QString &code)
     if (position < 1 || position > 13)
         return;
     w.placeDealtCard(nick, position, code);
-    if (w.roster.relativeSeat(w.st.myNick, nick) == 1)
-        THandHandling::setRaised(w.handSlot(position), false); // a new card is not selected
 }
 
 void TGameFlow::onUser(const QString &what, const QString &nick, const QString &ip, int port, int seat)
