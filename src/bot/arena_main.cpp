@@ -114,8 +114,8 @@ int main(int argc, char *argv[])
 
     TDealSimulator sim;
     Stat win, credit, oppWin, instant, length;
-    double decideMs = 0, maxMs = 0;
-    qint64 decisions = 0, slow = 0, refused = 0, unfinished = 0;
+    double decideMs = 0, maxMs = 0, cpuMs = 0, cpuMaxMs = 0;
+    qint64 decisions = 0, slow = 0, cpuSlow = 0, refused = 0, unfinished = 0;
     for (qint64 d = 0; d < deals; ++d) {
         const auto hands = sim.deal(seed + quint64(d));
         double dealWin = 0, dealCredit = 0, dealOpp = 0;
@@ -131,6 +131,9 @@ int main(int argc, char *argv[])
             maxMs = std::max(maxMs, t.maxMs);
             decisions += t.decisions;
             slow += t.over10ms;
+            cpuMs += t.cpuTotalMs;
+            cpuMaxMs = std::max(cpuMaxMs, t.cpuMaxMs);
+            cpuSlow += t.cpuOver10ms;
             refused += res.refused;
             if (res.winner < 0) {
                 ++unfinished;
@@ -160,10 +163,11 @@ int main(int argc, char *argv[])
     out << "each opponent's win rate: " << QString::number(100 * oppWin.mean(), 'f', 2) << "%\n";
     out << "instant wins at the deal: " << QString::number(100 * instant.mean(), 'f', 3) << "% of deals; "
         << "mean moves per deal: " << QString::number(length.mean(), 'f', 1) << "\n";
-    out << "decision time of " << names.at(0) << ": mean "
-        << QString::number(decisions ? decideMs / double(decisions) : 0, 'f', 4) << " ms, max "
-        << QString::number(maxMs, 'f', 3) << " ms over " << decisions << " decisions, " << slow
-        << " of them over 10 ms\n";
+    const double per = decisions ? 1.0 / double(decisions) : 0;
+    out << "decision time of " << names.at(0) << " over " << decisions << " decisions: processor time mean "
+        << QString::number(cpuMs * per, 'f', 4) << " ms, max " << QString::number(cpuMaxMs, 'f', 3) << " ms, "
+        << cpuSlow << " over 10 ms; wall-clock mean " << QString::number(decideMs * per, 'f', 4) << " ms, max "
+        << QString::number(maxMs, 'f', 3) << " ms, " << slow << " over 10 ms\n";
     out << "throws refused by the rules: " << refused << "; unfinished games: " << unfinished << "\n";
     out.flush();
     return refused == 0 && unfinished == 0 ? 0 : 1;

@@ -137,9 +137,8 @@ quint32 fiveKey(const std::array<int, 5> &idx, int *kindScore, bool *legal = nul
     return key;
 }
 
-TComboKind fiveKind(TCardMask mask, int score)
+TComboKind fiveKind(int score)
 {
-    (void)mask;
     switch (score) {
     case 15: return _StraightFlush;
     case 10: return _FourKind;
@@ -244,7 +243,7 @@ TCombo classify(TCardMask mask)
         int score = 0;
         bool legal = false;
         const quint32 key = fiveKey(indicesOf(mask), &score, &legal);
-        c.kind = fiveKind(mask, score);
+        c.kind = fiveKind(score);
         if (!legal || c.kind == _NoCombo)
             return {};
         c.mask = mask;
@@ -279,7 +278,7 @@ TCombo tableCombo(const QStringList &codes)
             idx[k] = indexOfCode(codes.at(qsizetype(k)));
         int score = 0;
         c.key = fiveKey(idx, &score);
-        c.kind = fiveKind(c.mask, score);
+        c.kind = fiveKind(score);
     }
     return c;
 }

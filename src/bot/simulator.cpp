@@ -1,7 +1,17 @@
 #include "bot/simulator.h"
 #include <chrono>
+#include <ctime>
 
 using namespace BotCards;
+
+namespace {
+double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+} // namespace
 
 TDealSimulator::TDealSimulator()
 {
@@ -89,14 +99,19 @@ TDealResult TDealSimulator::play(const std::array<TCardMask, 4> &hands, const st
             view.passed[size_t(r)] = passed[size_t((turn + r) % 4)];
         }
         const auto t0 = std::chrono::steady_clock::now();
+        const double cpu0 = threadCpuMs();
         const QList<TCombo> throws = BotCombos::throwsOver(view.hand, table);
         TCombo pick = seats[size_t(turn)]->choose(view, throws);
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        const double cpuMs = threadCpuMs() - cpu0;
         Timing &t = m_timing[size_t(turn)];
         t.totalMs += ms;
         t.maxMs = std::max(t.maxMs, ms);
         ++t.decisions;
         t.over10ms += ms > 10.0 ? 1 : 0;
+        t.cpuTotalMs += cpuMs;
+        t.cpuMaxMs = std::max(t.cpuMaxMs, cpuMs);
+        t.cpuOver10ms += cpuMs > 10.0 ? 1 : 0;
         ++result.moves;
 
         if (!pick.isPass()) {

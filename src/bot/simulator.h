@@ -31,13 +31,17 @@ public:
     // Credits a player with this many cards left loses at the end of a deal.
     static int lossFor(int cardsLeft);
 
-    // Time spent in choose() per seat over all deals, and the longest single decision.
+    // Time spent deciding per seat over all deals (finding the throws and choosing): wall-clock
+    // time, which a busy machine stretches, and the thread's own processor time.
     struct Timing
     {
         double totalMs = 0;
         double maxMs = 0;
+        double cpuTotalMs = 0;
+        double cpuMaxMs = 0;
         qint64 decisions = 0;
-        qint64 over10ms = 0;
+        qint64 over10ms = 0;    // wall-clock
+        qint64 cpuOver10ms = 0;
     };
     const std::array<Timing, 4> &timing() const { return m_timing; }
     void resetTiming() { m_timing = {}; }

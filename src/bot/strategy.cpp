@@ -202,7 +202,10 @@ TSmartStrategy::Plan TSmartStrategy::bestPlan(TCardMask hand, const Context &ctx
     rest(hand, best);
     if (count(hand) < 5)
         return best;
-    const QList<TCombo> fives = BotCombos::enumerate(hand, 5);
+    // a hand rich in one suit makes dozens of flushes: the weakest ones are enough to plan with
+    QList<TCombo> fives = BotCombos::enumerate(hand, 5);
+    if (fives.size() > 36)
+        fives.resize(36);
     std::vector<double> fiveCost(size_t(fives.size()));
     std::vector<bool> fiveBoss(size_t(fives.size()));
     for (qsizetype i = 0; i < fives.size(); ++i) {
