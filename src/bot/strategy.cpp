@@ -376,7 +376,20 @@ QList<TCombo> TSmartStrategy::follow(const TBotView &view, const QList<TCombo> &
     }
     QList<Scored> scored;
     scored << Scored{TCombo{}, threat ? -100 : tuning.passThreshold}; // passing keeps the hand as it is
-    for (const TCombo &c : throws) {
+    // with many answers (a rich hand over a five-card table) weigh only the plan's own parts,
+    // the cheapest and the strongest, so a decision stays within a few milliseconds
+    QList<TCombo> weighed = throws;
+    if (throws.size() > 16) {
+        weighed.clear();
+        for (qsizetype i = 0; i < throws.size(); ++i) {
+            const TCombo &c = throws.at(i);
+            const bool part = std::any_of(now.parts.cbegin(), now.parts.cend(),
+                                          [&](const TCombo &p) { return p.mask == c.mask; });
+            if (part || i < 8 || i >= throws.size() - 4)
+                weighed << c;
+        }
+    }
+    for (const TCombo &c : weighed) {
         const TCardMask after = view.hand & ~c.mask;
         const Plan p = bestPlan(after, ctx);
         const bool boss = isBoss(c, ctx);
