@@ -102,6 +102,10 @@ void TGameFlow::startDeal()
     w.txtWhoThrow->clear();
     w.st.smallestCards.fill(0);
     w.hideTableCards();
+    // Nobody has passed yet in a new deal; a marker left from the last one would differ between copies.
+    for (int s = 1; s <= 4; ++s)
+        if (QLabel *pass = w.passLabel(s))
+            pass->hide();
     for (int s = 1; s <= 4; ++s) {
         QLabel *nick = w.nickLabel(s);
         if (nick && nick->text() != kEmptySeatText)

@@ -1,0 +1,316 @@
+// Faults at a live table of real copies over loopback: a guest's connection cut in the middle of a
+// deal, the host ending the table, a guest that hangs and is dropped by the ping check. Every time
+// the table ends up as the game describes it, and the players left can deal and play on.
+#include "game/protocol.h"
+#include "hub/hubclient.h"
+#include "hub/hubserver.h"
+#include "support/rawpeer.h"
+#include "support/tablecheck.h"
+#include "support/tablefixture.h"
+#include "ui/mainfrm.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using Stress::TableCheck;
+
+namespace {
+
+const QStringList kNicks{QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cid"), QStringLiteral("Dan")};
+
+// The host and as many guests as nicks are given, every copy seated and shown everywhere.
+QList<TmainFrm *> seatTable(TableFixture &fx, const QStringList &nicks)
+{
+    QList<TmainFrm *> copies;
+    TmainFrm *host = fx.newWindow();
+    if (!fx.host(host, nicks.first()))
+        return {};
+    copies << host;
+    for (qsizetype i = 1; i < nicks.size(); ++i) {
+        TmainFrm *g = fx.join(nicks.at(i));
+        if (!g)
+            return {};
+        copies << g;
+    }
+    for (TmainFrm *w : copies)
+        w->BeepOnTurn1->setChecked(false);
+    return fx.waitTableShown() ? copies : QList<TmainFrm *>{};
+}
+
+bool allSeatsEmpty(TmainFrm *w)
+{
+    for (int s = 1; s <= 4; ++s)
+        if (w->nickLabel(s)->text() != kEmptySeatText || !w->pointLabel(s)->isHidden())
+            return false;
+    return true;
+}
+
+QString boxes(const TableFixture &fx, TmainFrm *w)
+{
+    return fx.messageTextsOf(w).join(QLatin1Char('|'));
+}
+
+} // namespace
+
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void guestConnectionCutMidDeal_data();
+    void guestConnectionCutMidDeal();
+    void hostEndsTableMidDeal();
+    void silentGuestDroppedByPing_data();
+    void silentGuestDroppedByPing();
+    void passMarkersOfLastDealGoneAtNextDeal();
+};
+
+void TestFaults::guestConnectionCutMidDeal_data()
+{
+    QTest::addColumn<bool>("ownTurn");
+    QTest::addColumn<bool>("reset");
+    QTest::newRow("reset on its own turn") << true << true;
+    QTest::newRow("reset on another's turn") << false << true;
+    QTest::newRow("program closed on its own turn") << true << false;
+    QTest::newRow("program closed on another's turn") << false << false;
+}
+
+void TestFaults::guestConnectionCutMidDeal()
+{
+    QFETCH(bool, ownTurn);
+    QFETCH(bool, reset);
+    TableFixture fx;
+    const QList<TmainFrm *> copies = seatTable(fx, kNicks);
+    QCOMPARE(copies.size(), 4);
+    TmainFrm *host = copies.first();
+    TableCheck check;
+    check.setCopies(copies);
+    QVERIFY2(check.startDeal(), qPrintable(check.problem()));
+    QVERIFY2(check.playMoves(3), qPrintable(check.problem()));
+    // Until a guest is to move, for a cut on the guest's own turn.
+    for (int i = 0; ownTurn && check.mover() == host->st.myNick && i < 4; ++i)
+        QVERIFY2(check.playMove(), qPrintable(check.problem()));
+    QVERIFY2(check.waitAgreement(5000), qPrintable(check.problem()));
+    TmainFrm *victim = nullptr;
+    for (TmainFrm *g : copies.mid(1))
+        if ((check.mover() == g->st.myNick) == ownTurn && !victim)
+            victim = g;
+    QVERIFY(victim);
+    const QString victimNick = victim->st.myNick;
+    const int victimPort = victim->st.myPort;
+    QList<TmainFrm *> left = copies;
+    left.removeAll(victim);
+    fx.clearTraffic();
+    fx.clearMessages();
+
+    if (reset) {
+        Stress::resetSocket(Stress::clientSocketOf(victim));
+    } else {
+        fx.closeWindow(victim);
+        victim = nullptr;
+    }
+
+    // The host frees the seat, tells the others and calls the deal off everywhere, scoring nothing.
+    QVERIFY(TableFixture::waitFor([&] { return host->roster.seatOfNick(victimNick) == -1; }));
+    check.setCopies(left);
+    QVERIFY2(check.waitWaitMode(), qPrintable(check.problem()));
+    QVERIFY(fx.waitTableShown());
+    QCOMPARE(host->roster.seatCount(), 3);
+    QCOMPARE(host->gHost->ClientCount(), 2);
+    QCOMPARE(check.creditSum(), 3000);
+    for (TmainFrm *g : left.mid(1)) {
+        QVERIFY(TableFixture::waitFor([&] { return fx.clientTags(g).size() >= 2; }));
+        QCOMPARE(fx.clientTags(g), QStringList({Tag::USER, Tag::WAITMODE}));
+        const Delivered quit = fx.clientReceived(g).first();
+        QCOMPARE(quit.value(1), Tag::QUIT);
+        QCOMPARE(quit.value(2), victimNick);
+        QCOMPARE(quit.value(4), QString::number(victimPort));
+        QVERIFY(g->gClient->Active());
+    }
+    for (TmainFrm *w : left)
+        QVERIFY2(fx.messagesOf(w).isEmpty(), qPrintable(boxes(fx, w)));
+
+    if (victim) {
+        // The cut copy knows it is alone: the table is reset and the box names the host.
+        const QString text = QStringLiteral(" Disconnected from 127.0.0.1 : ") + QString::number(victimPort);
+        QVERIFY(TableFixture::waitFor([&] { return !fx.messagesOf(victim).isEmpty(); }));
+        QCOMPARE(fx.messageTextsOf(victim), QStringList{text});
+        QVERIFY(!victim->gClient->Active());
+        QVERIFY(!victim->st.gameOn);
+        QVERIFY(allSeatsEmpty(victim));
+        QCOMPARE(victim->statusText(), QStringLiteral(" ") + text);
+    }
+
+    // The three left deal and play on.
+    QVERIFY2(check.startDeal(), qPrintable(check.problem()));
+    QVERIFY2(check.playMoves(4), qPrintable(check.problem()));
+    QVERIFY2(check.stopDeal(), qPrintable(check.problem()));
+}
+
+void TestFaults::hostEndsTableMidDeal()
+{
+    TableFixture fx;
+    const QList<TmainFrm *> copies = seatTable(fx, kNicks);
+    QCOMPARE(copies.size(), 4);
+    TmainFrm *host = copies.first();
+    TableCheck check;
+    check.setCopies(copies);
+    QVERIFY2(check.startDeal(), qPrintable(check.problem()));
+    QVERIFY2(check.playMoves(3), qPrintable(check.problem()));
+    QVERIFY2(check.waitAgreement(5000), qPrintable(check.problem()));
+    QHash<TmainFrm *, int> ports;
+    for (TmainFrm *g : copies.mid(1))
+        ports.insert(g, g->st.myPort);
+    fx.clearMessages();
+
+    QVERIFY(host->mnuDisconn->isEnabled());
+    host->mnuDisconn->trigger();
+
+    QVERIFY(!host->gHost->Active());
+    QVERIFY(!host->st.hosting);
+    QCOMPARE(host->statusText(), QStringLiteral(" Connection closed."));
+    QVERIFY(host->mnuSetting->isEnabled());
+    QVERIFY(allSeatsEmpty(host));
+    for (TmainFrm *g : copies.mid(1)) {
+        const QString text = QStringLiteral(" Disconnected from 127.0.0.1 : ") + QString::number(ports.value(g));
+        QVERIFY2(TableFixture::waitFor([&] { return !fx.messagesOf(g).isEmpty(); }), qPrintable(g->st.myNick));
+        QCOMPARE(fx.messageTextsOf(g), QStringList{text});
+        QCOMPARE(fx.messagesOf(g).first().icon, QMessageBox::Critical);
+        QCOMPARE(g->statusText(), QStringLiteral(" ") + text);
+        QVERIFY(!g->gClient->Active());
+        QVERIFY(!g->st.gameOn);
+        QCOMPARE(g->st.turnSeat, 0);
+        QVERIFY(!g->btnThrow->isEnabled() && !g->btnPass->isEnabled() && !g->btnNew->isEnabled());
+        QVERIFY(g->txtPassCntDwn->isHidden());
+        QVERIFY(g->mnuSetting->isEnabled());
+        QVERIFY(!g->mnuDisconn->isEnabled());
+        QVERIFY(allSeatsEmpty(g));
+    }
+    QVERIFY(fx.messagesOf(host).isEmpty());
+
+    // The same players sit down again at a new table and deal.
+    QVERIFY(fx.host(host, kNicks.first()));
+    for (TmainFrm *g : copies.mid(1)) {
+        fx.connectGuest(g, g->st.myNick);
+        QVERIFY(TableFixture::waitFor([&] { return host->roster.seatOfNick(g->st.myNick) > 0 && fx.tableShown(); }));
+    }
+    check.setCopies(copies);
+    QCOMPARE(check.creditSum(), 4000);
+    QVERIFY2(check.startDeal(), qPrintable(check.problem()));
+    QVERIFY2(check.playMoves(4), qPrintable(check.problem()));
+    QVERIFY2(check.stopDeal(), qPrintable(check.problem()));
+}
+
+void TestFaults::silentGuestDroppedByPing_data()
+{
+    QTest::addColumn<bool>("window");
+    QTest::newRow("a copy that hangs in a deal") << true;
+    QTest::newRow("a guest that stops reading") << false;
+}
+
+void TestFaults::silentGuestDroppedByPing()
+{
+    QFETCH(bool, window);
+    TableFixture fx;
+    QList<TmainFrm *> copies = seatTable(fx, window ? kNicks : kNicks.mid(0, 3));
+    QVERIFY(!copies.isEmpty());
+    TmainFrm *host = copies.first();
+    TableCheck check;
+    TmainFrm *hung = nullptr;
+    Stress::RawPeer rex;
+    QString silentNick;
+    if (window) {
+        check.setCopies(copies);
+        QVERIFY2(check.startDeal(), qPrintable(check.problem()));
+        QVERIFY2(check.playMoves(2), qPrintable(check.problem()));
+        QVERIFY2(check.waitAgreement(5000), qPrintable(check.problem()));
+        hung = copies.at(2);
+        silentNick = hung->st.myNick;
+        Stress::freezeClient(hung, true);
+        copies.removeAll(hung);
+    } else {
+        silentNick = QStringLiteral("Rex");
+        rex.joinAs(silentNick);
+        QVERIFY(rex.connectTo(fx.hostPort()));
+        QVERIFY(TableFixture::waitFor([&] { return host->roster.seatOfNick(silentNick) == 4 && fx.tableShown(); }));
+        rex.setAnswerPings(false);
+        rex.stopReading();
+    }
+    fx.clearTraffic();
+    fx.clearMessages();
+
+    host->Timer1->setInterval(1500);
+    QVERIFY(host->btnPing->isEnabled());
+    QTest::mouseClick(host->btnPing, Qt::LeftButton);
+    QVERIFY(!host->btnPing->isEnabled());
+    QVERIFY(TableFixture::waitFor([&] { return host->roster.seatOfNick(silentNick) == -1; }, 5000));
+    QVERIFY(host->btnPing->isEnabled());
+
+    // The players who answered stay; the table waits for a new deal without the silent one.
+    check.setCopies(copies);
+    QVERIFY2(check.waitWaitMode(), qPrintable(check.problem()));
+    QVERIFY(fx.waitTableShown());
+    QCOMPARE(host->roster.seatCount(), 3);
+    QCOMPARE(host->gHost->ClientCount(), 2);
+    for (TmainFrm *g : copies.mid(1)) {
+        QVERIFY(TableFixture::waitFor([&] { return fx.clientTags(g).size() >= 3; }));
+        QCOMPARE(fx.clientTags(g), QStringList({Tag::PING, Tag::USER, Tag::WAITMODE}));
+        QCOMPARE(fx.clientReceived(g).at(1).value(2), silentNick);
+        QVERIFY(g->gClient->Active());
+    }
+    for (TmainFrm *w : copies)
+        QVERIFY2(fx.messagesOf(w).isEmpty(), qPrintable(boxes(fx, w)));
+    for (const Delivered &d : fx.hostReceived(host))
+        QVERIFY(d.tag() == Tag::PONG);
+
+    QVERIFY2(check.startDeal(), qPrintable(check.problem()));
+    QVERIFY2(check.playMoves(4), qPrintable(check.problem()));
+    QVERIFY2(check.stopDeal(), qPrintable(check.problem()));
+
+    if (hung) {
+        Stress::freezeClient(hung, false);
+        fx.closeWindow(hung);
+    }
+}
+
+void TestFaults::passMarkersOfLastDealGoneAtNextDeal()
+{
+    // Seats: Ann 1 (host), Cid 2, Bob 3; the turn goes Ann, Cid, Bob.
+    TableFixture fx;
+    const QList<TmainFrm *> copies = seatTable(fx, kNicks.mid(0, 3));
+    QCOMPARE(copies.size(), 3);
+    TmainFrm *host = copies.first();
+    QCOMPARE(host->roster.seatOfNick("Cid"), 2);
+    QCOMPARE(host->roster.seatOfNick("Bob"), 3);
+    const QStringList threes{"23", "33", "43"};
+    const QStringList lowStraight{"44", "35", "46", "37", "48"};
+    const QStringList fourKings{"113", "213", "313", "413", "45"};
+    const QStringList highStraight{"18", "29", "110", "211", "112"};
+    Stress::stackHands(host, {{"Bob", threes + lowStraight + fourKings},
+                              {"Cid", highStraight + QStringList{"11", "21", "17", "27", "15", "16", "19", "210"}}});
+    TableCheck check;
+    check.setCopies(copies);
+    QVERIFY2(check.startDeal(), qPrintable(check.problem()));
+    QCOMPARE(check.mover(), QStringLiteral("Bob")); // the diamond 3 leads
+
+    for (const QStringList &move : {threes, QStringList{}, QStringList{}, lowStraight, QStringList{}, highStraight})
+        QVERIFY2(check.playThrow(move), qPrintable(check.problem()));
+    // Ann's pass still shows when Bob goes out.
+    QVERIFY(!host->passLabel(1)->isHidden());
+    QVERIFY2(check.playThrow(fourKings), qPrintable(check.problem()));
+    QVERIFY(check.dealOver());
+    QCOMPARE(check.winner(), QStringLiteral("Bob"));
+
+    // The next deal starts with no pass marker on any copy.
+    QVERIFY2(check.startDeal(), qPrintable(check.problem()));
+    QCOMPARE(check.mover(), QStringLiteral("Bob"));
+    for (TmainFrm *v : copies)
+        for (int s = 1; s <= 4; ++s)
+            QVERIFY2(v->passLabel(s)->isHidden(), qPrintable(v->st.myNick));
+}
+
+QTEST_MAIN(TestFaults)
+#include "tst_faults_gui.moc"
