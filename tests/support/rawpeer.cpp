@@ -14,7 +14,6 @@ namespace Stress {
 
 RawPeer::RawPeer() : m_sock(new QTcpSocket(this))
 {
-    connect(m_sock, &QTcpSocket::connected, this, [this] { everConnected = true; });
     connect(m_sock, &QTcpSocket::readyRead, this, [this] {
         const QList<HubMessage> msgs = m_reader.feed(m_sock->readAll(), false, 0, false);
         for (const HubMessage &m : msgs) {

@@ -39,7 +39,6 @@ public:
     QTcpSocket *socket() const { return m_sock; }
 
     QList<HubMessage> got;
-    bool everConnected = false;
 
 private:
     QTcpSocket *m_sock;

@@ -484,7 +484,9 @@ bool TableCheck::startDeal(int ms)
             pool += TDealEnd::lossFor(13);
         }
         m_creditsAfter[m_winner] += pool;
-        m_log << QStringLiteral("deal %1: %2 wins as dealt").arg(m_deals + 1).arg(m_winner);
+        m_log << QStringLiteral("deal %1: %2 wins as dealt with %3")
+                     .arg(m_deals + 1)
+                     .arg(m_winner, listText(m_seats[seatOf(m_winner)].hand));
         if (!waitAgreement(ms))
             return fail(m_log.last() + QStringLiteral(": ") + m_problem);
         m_nextLeader = seatOf(m_winner);
@@ -585,7 +587,8 @@ bool TableCheck::perform(const QStringList &pick, int ms)
     m_log << describeMove(m->st.myNick, automatic ? QStringList() : pick, automatic);
     if (!waitAgreement(ms))
         return fail(m_log.last() + QStringLiteral(": ") + m_problem);
-    m_slowestMove = std::max(m_slowestMove, clock.elapsed());
+    m_lastMove = clock.elapsed();
+    m_slowestMove = std::max(m_slowestMove, m_lastMove);
     if (m_over) {
         m_nextLeader = seatOf(m_winner);
         ++m_deals;

@@ -68,6 +68,7 @@ public:
     QStringList moveLog() const { return m_log; }
     // Longest time from a click to every copy showing its move, in milliseconds.
     qint64 slowestMoveMs() const { return m_slowestMove; }
+    qint64 lastMoveMs() const { return m_lastMove; }
 
     // Credits as the host's roster holds them, and their sum over the seated players.
     QHash<QString, int> hostCredits() const;
@@ -108,6 +109,7 @@ private:
     QStringList m_log;
     QString m_problem;
     qint64 m_slowestMove = 0;
+    qint64 m_lastMove = 0;
 };
 
 } // namespace Stress
