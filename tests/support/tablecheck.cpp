@@ -257,10 +257,10 @@ void TableCheck::recordThrow(int seat, const QStringList &cards)
         enterTurn(nextSeat(seat));
         return;
     }
-    // The last card: the host still hands the turn on before the deal ends.
+    // The last card. Pass markers are not compared from here on: the winner's copy ignores the turn
+    // notice the host still sends after the winning throw, the other copies show it.
     m_over = true;
     m_winner = a.nick;
-    m_seats[nextSeat(seat)].passShown = false;
     m_creditsAfter = m_creditsBefore;
     int pool = 0;
     for (const SeatAccount &s : m_seats) {
