@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Quadrix needs on Debian 12 (run as root).
 set -euo pipefail
-PACKAGES=(cmake g++ clang make qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth x11-utils fonts-liberation fonts-dejavu-core)
+PACKAGES=(cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth x11-utils fonts-liberation fonts-dejavu-core)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -253,6 +253,8 @@ void TBotPlayer::onNewGame()
     m_gameOn = true;
     m_myTurn = false;
     m_turnSeat = 0;
+    m_moveSeen = true;
+    m_heldTurnNick.clear();
     ++m_dealsPlayed;
     emit dealStarted();
     const QStringList hand = codesOf(m_hand);
@@ -268,16 +270,25 @@ void TBotPlayer::onNewGame()
     }
 }
 
+bool TBotPlayer::someoneOut() const
+{
+    for (int s = 1; s <= 4; ++s)
+        if (s != m_mySeat && m_cardsLeft[size_t(s)] == 0)
+            return true;
+    return false;
+}
+
 void TBotPlayer::giveTurn(int seat)
 {
     m_turnSeat = seat;
+    m_moveSeen = false;
     // back at the player whose combination lies on the table: the table is cleared
     if (seat == m_tableSeat) {
         m_tableCodes.clear();
         m_tableSeat = 0;
         m_passed = {};
     }
-    if (seat != m_mySeat || !m_gameOn || m_hand == 0) {
+    if (seat != m_mySeat || !m_gameOn || m_hand == 0 || someoneOut()) {
         m_myTurn = false;
         m_moveTimer->stop();
         return;
@@ -294,7 +305,24 @@ void TBotPlayer::onWhoseTurn(const QString &nick)
     const int seat = seatOfNick(nick);
     if (!seat || !m_gameOn)
         return;
+    if (!m_heldTurnNick.isEmpty())
+        onThrowSeen(); // two notices without a move between: the first one stands as it came
+    if (!m_moveSeen && m_turnSeat != 0 && m_turnSeat != m_mySeat) {
+        m_heldTurnNick = nick;
+        return;
+    }
     giveTurn(seat);
+}
+
+void TBotPlayer::onThrowSeen()
+{
+    m_moveSeen = true;
+    if (m_heldTurnNick.isEmpty())
+        return;
+    const int seat = seatOfNick(m_heldTurnNick);
+    m_heldTurnNick.clear();
+    if (seat && m_gameOn)
+        giveTurn(seat);
 }
 
 void TBotPlayer::onThrow(const QString &nick, const QString &countText, const QString &list)
@@ -303,8 +331,11 @@ void TBotPlayer::onThrow(const QString &nick, const QString &countText, const QS
     const int seat = seatOfNick(nick);
     if (!seat || !strictToInt(countText, &c))
         return;
+    if (!m_gameOn)
+        return;
     if (!list.contains(QLatin1Char('#'))) {
         m_passed[size_t(seat)] = true;
+        onThrowSeen();
         return;
     }
     // the codes the table shows: cut at each "#", stopping at an empty piece, at most c of them
@@ -327,6 +358,7 @@ void TBotPlayer::onThrow(const QString &nick, const QString &countText, const QS
             m_cardsLeft[size_t(seat)] = qMax(0, m_cardsLeft[size_t(seat)] - qMax(0, c));
         m_played |= maskOf(shown) & ~m_hand;
     }
+    onThrowSeen();
 }
 
 TBotView TBotPlayer::view() const

@@ -72,11 +72,13 @@ private:
     void onNewGame();
     void onWhoseTurn(const QString &nick);
     void onThrow(const QString &nick, const QString &countText, const QString &list);
+    void onThrowSeen(); // a move arrived: a turn notice held for it is given now
     void onGameOver(const QString &portText, const QString &nick);
     void onStart(const QString &nick);
 
     void waitMode();
     void giveTurn(int seat);
+    bool someoneOut() const; // another player has thrown the last card: the deal's end is on its way
     void playTurn();
     void endDeal(int winnerPort, const QString &winner);
     void askNextDeal();
@@ -112,6 +114,10 @@ private:
     int m_startSeat = 0;
     int m_turnSeat = 0;
     bool m_myTurn = false;      // a turn granted and not yet used
+    // The host announces the next player before passing on the move of the guest before: the notice
+    // waits for that move, or the choice would be made against an old table.
+    bool m_moveSeen = true;
+    QString m_heldTurnNick;
     std::array<QString, 14> m_dealt; // hand slots 1..13 from "[CARD]"
     TCardMask m_hand = 0;
     TCardMask m_played = 0;

@@ -1,4 +1,5 @@
 #include "bot/simulator.h"
+#include "game/credits.h"
 #include <chrono>
 #include <ctime>
 
@@ -33,17 +34,6 @@ std::array<TCardMask, 4> TDealSimulator::deal(quint64 seed)
     return hands;
 }
 
-int TDealSimulator::lossFor(int cardsLeft)
-{
-    if (cardsLeft <= 0)
-        return 0;
-    if (cardsLeft <= 9)
-        return cardsLeft;
-    if (cardsLeft <= 12)
-        return 2 * cardsLeft;
-    return 39;
-}
-
 TDealResult TDealSimulator::play(const std::array<TCardMask, 4> &hands, const std::array<TBotStrategy *, 4> &seats)
 {
     TDealResult result;
@@ -53,7 +43,7 @@ TDealResult TDealSimulator::play(const std::array<TCardMask, 4> &hands, const st
         int pool = 0;
         for (int s = 0; s < 4; ++s) {
             result.cardsLeft[size_t(s)] = count(hand[size_t(s)]);
-            const int loss = lossFor(result.cardsLeft[size_t(s)]);
+            const int loss = creditLoss(result.cardsLeft[size_t(s)]);
             result.creditChange[size_t(s)] = -loss;
             pool += loss;
         }

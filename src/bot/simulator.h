@@ -29,7 +29,6 @@ public:
     TDealResult play(const std::array<TCardMask, 4> &hands, const std::array<TBotStrategy *, 4> &seats);
 
     // Credits a player with this many cards left loses at the end of a deal.
-    static int lossFor(int cardsLeft);
 
     // Time spent deciding per seat over all deals (finding the throws and choosing): wall-clock
     // time, which a busy machine stretches, and the thread's own processor time.

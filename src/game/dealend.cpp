@@ -1,4 +1,5 @@
 #include "game/dealend.h"
+#include "game/credits.h"
 #include "game/gameflow.h"
 #include "game/messagerouter.h"
 #include "game/protocol.h"
@@ -10,17 +11,7 @@
 #include <QLabel>
 #include <QList>
 #include <QPushButton>
-
-int TDealEnd::lossFor(int cardsLeft)
-{
-    if (cardsLeft <= 0)
-        return 0;
-    if (cardsLeft <= 9)
-        return cardsLeft;
-    if (cardsLeft <= 12)
-        return 2 * cardsLeft;
-    return 39;
-}
+#include <QTimer>
 
 void TDealEnd::endDeal(int winnerPort, const QString &winnerNick)
 {
@@ -49,7 +40,10 @@ void TDealEnd::endDeal(int winnerPort, const QString &winnerNick)
     w.st.turnSeat = winnerSeat;
 
     const int serial = w.flow->dealSerial();
+    ++m_ending;
     w.waitProcessing(kEndPauseMs);
+    if (--m_ending == 0 && !m_afterEnding.isEmpty())
+        QTimer::singleShot(0, &w, [this] { runAfterEnding(); }); // after the caller's own handling returns
     // Wait mode, a lost connection or the next deal may have come during the pause.
     if (w.st.gameOn || w.flow->dealSerial() != serial || w.st.startSeat != winnerSeat)
         return;
@@ -83,7 +77,7 @@ void TDealEnd::settleCredits(const QString &winnerNick)
         TuserRec &u = w.roster.user(s);
         if (u.nick.isEmpty() || u.port == -1)
             continue;
-        const int loss = lossFor(w.hand->countPlayerCards(w.roster.relativeSeat(w.st.myNick, u.nick)));
+        const int loss = creditLoss(w.hand->countPlayerCards(w.roster.relativeSeat(w.st.myNick, u.nick)));
         u.credit -= loss;
         pool += loss;
         announcements << Announcement{u.port, u.nick, u.credit};
@@ -127,6 +121,21 @@ void TDealEnd::onCredit(const QString &port, const QString &nick, const QString 
         return;
     }
     w.showMessage(QMessageBox::Information, QStringLiteral(" ") + nick + QStringLiteral(" BANKRUPT !"));
+}
+
+void TDealEnd::afterEnding(std::function<void()> action)
+{
+    if (!ending()) {
+        action();
+        return;
+    }
+    m_afterEnding << std::move(action);
+}
+
+void TDealEnd::runAfterEnding()
+{
+    while (!ending() && !m_afterEnding.isEmpty())
+        m_afterEnding.takeFirst()();
 }
 
 bool TDealEnd::onIStart(const QString &nick)

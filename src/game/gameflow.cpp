@@ -240,6 +240,9 @@ void TGameFlow::onCard(const QString &nick, int position, const QString &code)
 {
     if (position < 1 || position > 13)
         return;
+    // The hand of the last deal turns face down as the new one comes in, as it does on the host.
+    if (position == 1 && !w.st.gameOn && nick == w.st.myNick)
+        w.hand->showHand(false);
     w.placeDealtCard(nick, position, code);
 }
 

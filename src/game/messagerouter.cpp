@@ -66,10 +66,14 @@ void TMessageRouter::gHostDataArrived(const QString &fromIP, int fromPort, const
         return;
 
     if (tag == Tag::NEXTGAME) {
-        // A deal already being dealt or played is not dealt again on a client's word.
-        if (w.st.gameOn || w.flow->dealing())
-            return;
-        w.flow->btnNewClick();
+        // A request that comes while the last deal's end is still shown waits for it: the message
+        // that ended the deal is passed on first, or it would end the new deal on the other copies.
+        w.dealEnd->afterEnding([this] {
+            // A deal already being dealt or played is not dealt again on a client's word.
+            if (w.st.gameOn || w.flow->dealing())
+                return;
+            w.flow->btnNewClick();
+        });
         return;
     }
     if (tag == Tag::SMALLESTCARD) {
@@ -94,6 +98,13 @@ void TMessageRouter::gHostDataArrived(const QString &fromIP, int fromPort, const
     }
     if (tag == Tag::THROW || tag == Tag::iSTART) {
         if (v2 != senderNick)
+            return;
+        const int seat = w.roster.seatOfNick(senderNick);
+        // Only the player to move may throw or pass, and only the last deal's winner leads the next;
+        // anything else would move the turn on every copy.
+        if (tag == Tag::THROW && (!w.st.gameOn || seat != w.st.turnSeat))
+            return;
+        if (tag == Tag::iSTART && (w.st.gameOn || seat != w.st.startSeat))
             return;
         dispatchGameMessage(fromIP, fromPort, tag, v1, v2, v3, v4, v5, v6);
         return;

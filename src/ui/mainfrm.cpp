@@ -10,6 +10,7 @@
 #include "hub/hubclient.h"
 #include "hub/hubserver.h"
 #include "rules/handhandling.h"
+#include "ui/botseats.h"
 #include "ui/chatpanel.h"
 #include "ui/countdown.h"
 #include "ui/frmsetting.h"
@@ -464,6 +465,7 @@ void TmainFrm::createControllers()
     countdown = new TCountdown(*this);
     chat = new TChatPanel(*this); // after the controls: it watches txtInput and chatLog
     frmSetting = new TfrmSetting(*this);
+    botSeats = new TBotSeats(*this);
 }
 
 void TmainFrm::wireSignals()

@@ -34,6 +34,7 @@ class TDealEnd;
 class TCountdown;
 class TChatPanel;
 class TfrmSetting;
+class TBotSeats;
 
 class TmainFrm : public QMainWindow
 {
@@ -69,6 +70,7 @@ public:
     TCountdown *countdown = nullptr;
     TChatPanel *chat = nullptr;
     TfrmSetting *frmSetting = nullptr;
+    TBotSeats *botSeats = nullptr;      // "Add Computer Player"
 
     // Controls (object names as written here)
     QFrame *Panel1 = nullptr, *Panel2 = nullptr, *Panel3 = nullptr, *Panel4 = nullptr;

@@ -296,6 +296,52 @@ private slots:
         QVERIFY2(!splitCardList(second.v.at(3)).isEmpty(), "a clear table is led, not passed");
     }
 
+    // The host names the next player before it passes on the move of the guest before: the bot
+    // waits for that move and answers the table it made, not the one before.
+    void turnNoticeWaitsForTheMoveBeforeIt()
+    {
+        ScriptedHost host;
+        auto bot = join(host);
+        QVERIFY(bot);
+        const QStringList hand{"13", "23", "14", "15", "26", "37", "48", "19", "210", "311", "412", "113", "11"};
+        deal(host, hand);
+        QVERIFY(host.waitFor(Tag::SMALLESTCARD, 0, nullptr));
+        const QString cport = QString::number(host.clientPort);
+        host.say(Tag::WHOSETURN, QStringLiteral("5001"), QStringLiteral("Ann"));
+        host.say(Tag::WHOSETURN, cport, QStringLiteral("Robo"));
+        QTest::qWait(300);
+        QCOMPARE(host.countOf(Tag::THROW), 0);
+        host.say(Tag::THROW, QStringLiteral("5001"), QStringLiteral("Ann"), QStringLiteral("1"), QStringLiteral("42#"));
+        Msg m;
+        QVERIFY(host.waitFor(Tag::THROW, 0, &m));
+        checkThrow(m, maskOf(hand), {QStringLiteral("42")}, host.clientPort);
+        QCOMPARE(m.v.at(2), QStringLiteral("0")); // nothing beats the 2 of spades
+    }
+
+    // A player who throws the last card has won, whatever turn notice comes before the host says so.
+    void noMoveAfterAnotherWentOut()
+    {
+        ScriptedHost host;
+        auto bot = join(host);
+        QVERIFY(bot);
+        deal(host, someHand(3));
+        QVERIFY(host.waitFor(Tag::SMALLESTCARD, 0, nullptr));
+        const QString cport = QString::number(host.clientPort);
+        host.say(Tag::WHOSETURN, QStringLiteral("5001"), QStringLiteral("Ann"));
+        host.say(Tag::WHOSETURN, cport, QStringLiteral("Robo"));
+        host.say(Tag::THROW, QStringLiteral("5001"), QStringLiteral("Ann"), QStringLiteral("13"),
+                 QStringLiteral("12#22#32#42#"));
+        QTest::qWait(300);
+        QCOMPARE(host.countOf(Tag::THROW), 0);
+        QVERIFY(bot->inDeal());
+        host.say(Tag::GAMEOVER, QStringLiteral("5001"), QStringLiteral("Ann"));
+        QVERIFY(QTest::qWaitFor([&] { return !bot->inDeal(); }));
+        QTest::qWait(200);
+        QCOMPARE(host.countOf(Tag::THROW), 0);
+        QCOMPARE(host.countOf(Tag::NEXTGAME), 0);
+        QCOMPARE(bot->dealsWon(), 0);
+    }
+
     // A won deal: "[GAMEOVER]" and "[iSTART]" with its port and nick, "[NEXTGAME]" a little
     // later, and the lead of the next deal without any "[WHOSETURN]".
     void winnerAsksForTheNextDealAndLeadsIt()

@@ -2,6 +2,7 @@
 // the planning strategy's way of play in positions that test it, and whole deals by the rules.
 #include "bot/simulator.h"
 #include "bot/strategy.h"
+#include "game/credits.h"
 #include "rules/rules.h"
 #include <QtTest>
 #include <chrono>
@@ -228,24 +229,6 @@ private slots:
         QCOMPARE(all, v.hand);
     }
 
-    void lossTable_data()
-    {
-        QTest::addColumn<int>("left");
-        QTest::addColumn<int>("loss");
-        QTest::newRow("0") << 0 << 0;
-        QTest::newRow("1") << 1 << 1;
-        QTest::newRow("9") << 9 << 9;
-        QTest::newRow("10") << 10 << 20;
-        QTest::newRow("12") << 12 << 24;
-        QTest::newRow("13") << 13 << 39;
-    }
-    void lossTable()
-    {
-        QFETCH(int, left);
-        QFETCH(int, loss);
-        QCOMPARE(TDealSimulator::lossFor(left), loss);
-    }
-
     void fourTwosWinAtTheDeal()
     {
         TDealSimulator sim;
@@ -295,7 +278,7 @@ private slots:
             for (int s = 0; s < 4; ++s) {
                 sum += r.creditChange[size_t(s)];
                 if (s != r.winner)
-                    QCOMPARE(r.creditChange[size_t(s)], -TDealSimulator::lossFor(r.cardsLeft[size_t(s)]));
+                    QCOMPARE(r.creditChange[size_t(s)], -creditLoss(r.cardsLeft[size_t(s)]));
             }
             QCOMPARE(sum, 0);
             if (!r.instant)

@@ -3,6 +3,7 @@
 // a stacked deal with a refused throw, a five-card throw and an automatic pass, an instant
 // win with four 2s, a departure while dealing, chat lines on every copy, and bankruptcies.
 #include "cards/playcard.h"
+#include "game/credits.h"
 #include "game/dealend.h"
 #include "game/gameflow.h"
 #include "game/protocol.h"
@@ -285,7 +286,7 @@ private slots:
         QHash<QString, int> expected = before;
         int pool = 0;
         for (TmainFrm *p : copies) {
-            const int loss = TDealEnd::lossFor(handOf(p).size());
+            const int loss = creditLoss(handOf(p).size());
             expected[p->st.myNick] -= loss;
             pool += loss;
         }
@@ -414,6 +415,82 @@ private slots:
         TmainFrm *m = waitMover();
         QVERIFY2(m, qPrintable(failure));
         QCOMPARE(m, cid);
+        stopGame();
+    }
+
+    // A quick winner (a computer player, say) asks for the next deal while the host still shows the
+    // end of the last one: the host first tells the others that deal is over, then deals.
+    void nextDealAskedWhileTheLastEnds()
+    {
+        TmainFrm *cid = copyOf("Cid");
+        TmainFrm *bob = copyOf("Bob");
+        stackDeal({{"Cid", {"12", "22", "32", "42", "15", "26", "37", "48", "19", "210", "311", "412", "113"}}});
+        // Cid asks as soon as the host has taken the deal for over (the host's pause is still running).
+        QTimer quick;
+        bool dealSeen = false;
+        bool asked = false;
+        connect(&quick, &QTimer::timeout, this, [&] {
+            dealSeen |= host->st.gameOn;
+            if (dealSeen && !host->st.gameOn && !asked) {
+                asked = true;
+                cid->gClient->Send(Tag::NEXTGAME, {}, {}, {});
+            }
+        });
+        quick.start(2);
+        fx.clearTraffic();
+        QTest::mouseClick(host->btnNew, Qt::LeftButton);
+        TmainFrm *m = waitMover();
+        quick.stop();
+        QVERIFY(asked);
+        QVERIFY2(m, qPrintable(failure));
+        QCOMPARE(m, cid);
+        QVERIFY(TableFixture::waitFor([this] {
+            for (TmainFrm *v : copies)
+                if (!v->st.gameOn || handOf(v).size() != 13)
+                    return false;
+            return true;
+        }));
+        const QStringList tags = fx.clientTags(bob);
+        QCOMPARE(tags.count(Tag::NEWGAME), 2);
+        QVERIFY(tags.indexOf(Tag::GAMEOVER) >= 0);
+        QVERIFY(tags.indexOf(Tag::GAMEOVER) < tags.lastIndexOf(Tag::NEWGAME));
+        // The new deal stays on everywhere.
+        TableFixture::settle(300);
+        for (TmainFrm *v : copies)
+            QVERIFY2(v->st.gameOn, qPrintable(v->st.myNick));
+        stopGame();
+    }
+
+    // A guest's copy that throws out of turn, or claims the lead without having won, changes nothing
+    // at the table: the host neither applies nor passes on what it sends.
+    void movesOutOfTurnAreRefused()
+    {
+        QTest::mouseClick(host->btnNew, Qt::LeftButton);
+        TmainFrm *m = waitMover();
+        QVERIFY2(m, qPrintable(failure));
+        TmainFrm *rogue = nullptr;
+        for (TmainFrm *v : copies)
+            if (v != host && v != m && !rogue)
+                rogue = v;
+        const QString nick = rogue->st.myNick;
+        const QString port = QString::number(rogue->st.myPort);
+        const int turn = host->st.turnSeat;
+        const int leader = host->st.startSeat;
+        fx.clearTraffic();
+        rogue->gClient->Send(Tag::THROW, port, nick, QStringLiteral("1"), handOf(rogue).first() + QLatin1Char('#'), {}, {});
+        rogue->gClient->Send(Tag::THROW, port, nick, QStringLiteral("0"), {}, {}, {});
+        rogue->gClient->Send(Tag::iSTART, port, nick, {});
+        QVERIFY(TableFixture::waitFor([&] { return fx.hostReceived(host).size() == 3; }));
+        TableFixture::settle(200);
+        QCOMPARE(host->st.turnSeat, turn);
+        QCOMPARE(host->st.startSeat, leader);
+        for (TmainFrm *v : copies) {
+            QVERIFY2(fx.clientTags(v).isEmpty(), qPrintable(v->st.myNick + ": " + fx.clientTags(v).join(',')));
+            if (v != rogue)
+                QCOMPARE(backsShown(v, seatOf(v, nick)), 13);
+        }
+        QVERIFY2(steady(), qPrintable(failure));
+        QCOMPARE(waitMover(), m);
         stopGame();
     }
 

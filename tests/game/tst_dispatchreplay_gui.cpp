@@ -2,6 +2,7 @@
 // through a hosted table: each input is written as raw bytes by a seated guest, and the host must
 // get through it and leave the table consistent.
 #include "../../fuzz/dispatch_harness.h"
+#include "game/credits.h"
 
 #include "game/dealend.h"
 
@@ -107,7 +108,7 @@ void TestDispatchReplay::aGuestsWinIsSettled()
               + frame(Tag::GAMEOVER, QStringLiteral("1"), kGuestNick));
     TmainFrm *host = table->host();
     QVERIFY(!host->st.gameOn);
-    const int loss = TDealEnd::lossFor(13);
+    const int loss = creditLoss(13);
     QCOMPARE(host->roster.user(1).credit, 1000 - loss);
     QCOMPARE(host->roster.user(host->roster.seatOfNick(kGuestNick)).credit, 1000 + loss);
     QVERIFY(table->problem().isEmpty());

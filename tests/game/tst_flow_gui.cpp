@@ -1,6 +1,7 @@
 // The game flow and the deal end on one window with a roster made by hand: seating, throws and
 // passes on screen, the turn, the leader, re-entrant messages, bad input and the credits.
 #include "cards/playcard.h"
+#include "game/credits.h"
 #include "game/dealend.h"
 #include "game/gameflow.h"
 #include "game/messagerouter.h"
@@ -174,6 +175,9 @@ private slots:
         QVERIFY(THandHandling::isRaised(w->handSlot(1)));
         dispatch(Tag::CARD, "0", "Ann", "1", "35");
         QCOMPARE(w->handSlot(1)->GetCardCode(), QStringLiteral("35"));
+        // The first card of a new deal turns the rest of the old hand face down.
+        QCOMPARE(w->handSlot(1)->cardStatus(), _Open);
+        QCOMPARE(w->handSlot(3)->cardStatus(), _Close);
         QVERIFY(!THandHandling::isRaised(w->handSlot(1)));
         QCOMPARE(w->handSlot(1)->y(), THandHandling::kLoweredTop);
     }
@@ -377,7 +381,7 @@ private slots:
     {
         QFETCH(int, cards);
         QFETCH(int, loss);
-        QCOMPARE(TDealEnd::lossFor(cards), loss);
+        QCOMPARE(creditLoss(cards), loss);
     }
 
     void settlement()

@@ -2,6 +2,7 @@
 
 #include "cards/cardcode.h"
 #include "cards/playcard.h"
+#include "game/credits.h"
 #include "game/dealend.h"
 #include "game/gameflow.h"
 #include "game/protocol.h"
@@ -266,7 +267,7 @@ void TableCheck::recordThrow(int seat, const QStringList &cards)
     for (const SeatAccount &s : m_seats) {
         if (s.nick.isEmpty())
             continue;
-        const int loss = TDealEnd::lossFor(int(s.hand.size()));
+        const int loss = creditLoss(int(s.hand.size()));
         m_creditsAfter[s.nick] -= loss;
         pool += loss;
     }
@@ -430,15 +431,18 @@ bool TableCheck::startDeal(int ms)
 
     m_creditsBefore = hostCredits();
     m_creditsAfter = m_creditsBefore;
-    const int serial = h->flow->dealSerial();
+    // A copy still showing the hand of a deal won as dealt would pass for dealt: each must start anew.
+    QHash<TmainFrm *, int> serials;
+    for (TmainFrm *v : m_copies)
+        serials.insert(v, v->flow->dealSerial());
     QTest::mouseClick(starter->btnNew, Qt::LeftButton);
 
     // Dealt: every copy holds thirteen cards and either knows who leads or the deal is already won.
     const bool dealt = TableFixture::waitFor([&] {
-        if (h->flow->dealSerial() == serial || h->flow->dealing())
+        if (h->flow->dealing())
             return false;
         for (TmainFrm *v : m_copies) {
-            if (handOf(v).size() != 13)
+            if (v->flow->dealSerial() == serials.value(v) || handOf(v).size() != 13)
                 return false;
             if (v->st.gameOn && v->st.turnSeat == 0)
                 return false;
@@ -480,8 +484,8 @@ bool TableCheck::startDeal(int ms)
         for (const SeatAccount &a : m_seats) {
             if (a.nick.isEmpty())
                 continue;
-            m_creditsAfter[a.nick] -= TDealEnd::lossFor(13);
-            pool += TDealEnd::lossFor(13);
+            m_creditsAfter[a.nick] -= creditLoss(13);
+            pool += creditLoss(13);
         }
         m_creditsAfter[m_winner] += pool;
         m_log << QStringLiteral("deal %1: %2 wins as dealt with %3")
