@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QList>
 #include <QPushButton>
-#include <QTimer>
 
 void TDealEnd::endDeal(int winnerPort, const QString &winnerNick)
 {
@@ -40,10 +39,7 @@ void TDealEnd::endDeal(int winnerPort, const QString &winnerNick)
     w.st.turnSeat = winnerSeat;
 
     const int serial = w.flow->dealSerial();
-    ++m_ending;
     w.waitProcessing(kEndPauseMs);
-    if (--m_ending == 0 && !m_afterEnding.isEmpty())
-        QTimer::singleShot(0, &w, [this] { runAfterEnding(); }); // after the caller's own handling returns
     // Wait mode, a lost connection or the next deal may have come during the pause.
     if (w.st.gameOn || w.flow->dealSerial() != serial || w.st.startSeat != winnerSeat)
         return;
@@ -121,21 +117,6 @@ void TDealEnd::onCredit(const QString &port, const QString &nick, const QString 
         return;
     }
     w.showMessage(QMessageBox::Information, QStringLiteral(" ") + nick + QStringLiteral(" BANKRUPT !"));
-}
-
-void TDealEnd::afterEnding(std::function<void()> action)
-{
-    if (!ending()) {
-        action();
-        return;
-    }
-    m_afterEnding << std::move(action);
-}
-
-void TDealEnd::runAfterEnding()
-{
-    while (!ending() && !m_afterEnding.isEmpty())
-        m_afterEnding.takeFirst()();
 }
 
 bool TDealEnd::onIStart(const QString &nick)

@@ -66,14 +66,10 @@ void TMessageRouter::gHostDataArrived(const QString &fromIP, int fromPort, const
         return;
 
     if (tag == Tag::NEXTGAME) {
-        // A request that comes while the last deal's end is still shown waits for it: the message
-        // that ended the deal is passed on first, or it would end the new deal on the other copies.
-        w.dealEnd->afterEnding([this] {
-            // A deal already being dealt or played is not dealt again on a client's word.
-            if (w.st.gameOn || w.flow->dealing())
-                return;
-            w.flow->btnNewClick();
-        });
+        // A deal already being dealt or played is not dealt again on a client's word.
+        if (w.st.gameOn || w.flow->dealing())
+            return;
+        w.flow->btnNewClick();
         return;
     }
     if (tag == Tag::SMALLESTCARD) {

@@ -12,6 +12,7 @@
 #include "rules/handhandling.h"
 #include "rules/handorder.h"
 #include "support/dealhelpers.h"
+#include "support/tablecheck.h"
 #include "support/tablefixture.h"
 #include "ui/mainfrm.h"
 #include <QAction>
@@ -23,20 +24,8 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <algorithm>
-#include <random>
 
 using namespace DealHelpers;
-
-namespace {
-QStringList fullDeck()
-{
-    QStringList deck;
-    for (int s = 1; s <= 4; ++s)
-        for (int r = 1; r <= 13; ++r)
-            deck << cardCode(s, r);
-    return deck;
-}
-} // namespace
 
 class TestDeal : public QObject
 {
@@ -140,36 +129,7 @@ class TestDeal : public QObject
         return true;
     }
     // The host's next deal gives these hands to these nicks; the rest is shuffled, with no other instant winner.
-    void stackDeal(const QHash<QString, QStringList> &hands)
-    {
-        QStringList rest = fullDeck();
-        for (const QStringList &h : hands)
-            for (const QString &c : h)
-                rest.removeAll(c);
-        for (unsigned seed = 1;; ++seed) {
-            QStringList shuffled = rest;
-            std::mt19937 rng(seed);
-            std::shuffle(shuffled.begin(), shuffled.end(), rng);
-            QStringList order;
-            QHash<int, QStringList> dealt;
-            for (int k = 0; k < 13; ++k) {
-                for (int s = 1; s <= 4; ++s) {
-                    const QString nick = host->roster.user(s).nick;
-                    const QString code = hands.contains(nick) ? hands[nick].at(k) : shuffled.takeFirst();
-                    order << code;
-                    dealt[s] << code;
-                }
-            }
-            bool otherWinner = false;
-            for (int s = 1; s <= 4; ++s)
-                if (!hands.contains(host->roster.user(s).nick))
-                    otherWinner |= host->rules.hasFourTwos(dealt[s]) || host->rules.isThirteenRun(dealt[s]);
-            if (!otherWinner) {
-                host->CardEng1.stackDeck(order);
-                return;
-            }
-        }
-    }
+    void stackDeal(const QHash<QString, QStringList> &hands) { Stress::stackHands(host, hands); }
     // The cheapest single that beats the table, or the lowest card on a clear table; empty to pass.
     QString choose(TmainFrm *m) const
     {
@@ -197,17 +157,9 @@ class TestDeal : public QObject
 private slots:
     void initTestCase()
     {
-        host = fx.newWindow();
-        QVERIFY(fx.host(host, "Ann"));
-        copies << host;
-        for (const char *nick : {"Bob", "Cid", "Dan"}) {
-            TmainFrm *w = fx.join(nick);
-            QVERIFY(w);
-            copies << w;
-        }
-        QVERIFY(fx.waitTableShown());
-        for (TmainFrm *w : copies)
-            w->BeepOnTurn1->setChecked(false);
+        copies = fx.seatTable({"Ann", "Bob", "Cid", "Dan"});
+        QCOMPARE(copies.size(), 4);
+        host = copies.first();
     }
 
     void completeDeal()
@@ -419,7 +371,8 @@ private slots:
     }
 
     // A quick winner (a computer player, say) asks for the next deal while the host still shows the
-    // end of the last one: the host first tells the others that deal is over, then deals.
+    // end of the last one: the others learn that deal is over before the next one is dealt, and the
+    // late news does not end the new deal anywhere.
     void nextDealAskedWhileTheLastEnds()
     {
         TmainFrm *cid = copyOf("Cid");

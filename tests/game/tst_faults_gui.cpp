@@ -21,25 +21,6 @@ namespace {
 
 const QStringList kNicks{QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cid"), QStringLiteral("Dan")};
 
-// The host and as many guests as nicks are given, every copy seated and shown everywhere.
-QList<TmainFrm *> seatTable(TableFixture &fx, const QStringList &nicks)
-{
-    QList<TmainFrm *> copies;
-    TmainFrm *host = fx.newWindow();
-    if (!fx.host(host, nicks.first()))
-        return {};
-    copies << host;
-    for (qsizetype i = 1; i < nicks.size(); ++i) {
-        TmainFrm *g = fx.join(nicks.at(i));
-        if (!g)
-            return {};
-        copies << g;
-    }
-    for (TmainFrm *w : copies)
-        w->BeepOnTurn1->setChecked(false);
-    return fx.waitTableShown() ? copies : QList<TmainFrm *>{};
-}
-
 // What a guest was told apart from the moves of the deal (a move made by a countdown that ran out
 // while the fault was handled may still come in between).
 QStringList tableNews(const TableFixture &fx, TmainFrm *w)
@@ -94,7 +75,7 @@ void TestFaults::guestConnectionCutMidDeal()
     QFETCH(bool, ownTurn);
     QFETCH(bool, reset);
     TableFixture fx;
-    const QList<TmainFrm *> copies = seatTable(fx, kNicks);
+    const QList<TmainFrm *> copies = fx.seatTable(kNicks);
     QCOMPARE(copies.size(), 4);
     TmainFrm *host = copies.first();
     TableCheck check;
@@ -166,7 +147,7 @@ void TestFaults::guestConnectionCutMidDeal()
 void TestFaults::hostEndsTableMidDeal()
 {
     TableFixture fx;
-    const QList<TmainFrm *> copies = seatTable(fx, kNicks);
+    const QList<TmainFrm *> copies = fx.seatTable(kNicks);
     QCOMPARE(copies.size(), 4);
     TmainFrm *host = copies.first();
     TableCheck check;
@@ -228,7 +209,7 @@ void TestFaults::silentGuestDroppedByPing()
 {
     QFETCH(bool, window);
     TableFixture fx;
-    QList<TmainFrm *> copies = seatTable(fx, window ? kNicks : kNicks.mid(0, 3));
+    QList<TmainFrm *> copies = fx.seatTable(window ? kNicks : kNicks.mid(0, 3));
     QVERIFY(!copies.isEmpty());
     TmainFrm *host = copies.first();
     TableCheck check;
@@ -301,7 +282,7 @@ void TestFaults::passMarkersOfLastDealGoneAtNextDeal()
 {
     // Seats: Ann 1 (host), Cid 2, Bob 3; the turn goes Ann, Cid, Bob.
     TableFixture fx;
-    const QList<TmainFrm *> copies = seatTable(fx, kNicks.mid(0, 3));
+    const QList<TmainFrm *> copies = fx.seatTable(kNicks.mid(0, 3));
     QCOMPARE(copies.size(), 3);
     TmainFrm *host = copies.first();
     QCOMPARE(host->roster.seatOfNick("Cid"), 2);

@@ -26,17 +26,9 @@ private slots:
     void initTestCase()
     {
         clock.start();
-        host = fx.newWindow();
-        QVERIFY(fx.host(host, "Ann"));
-        QList<TmainFrm *> copies{host};
-        for (const char *nick : {"Bob", "Cid", "Dan"}) {
-            TmainFrm *w = fx.join(nick);
-            QVERIFY(w);
-            copies << w;
-        }
-        QVERIFY(fx.waitTableShown());
-        for (TmainFrm *w : copies)
-            w->BeepOnTurn1->setChecked(false);
+        const QList<TmainFrm *> copies = fx.seatTable({"Ann", "Bob", "Cid", "Dan"});
+        QCOMPARE(copies.size(), 4);
+        host = copies.first();
         host->CardEng1.seed(20250107);
         check.setCopies(copies);
         QCOMPARE(check.creditSum(), 4000);

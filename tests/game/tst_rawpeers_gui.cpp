@@ -38,24 +38,6 @@ QString strayTraffic(const TableFixture &fx, const QList<TmainFrm *> &copies)
     return {};
 }
 
-QList<TmainFrm *> seatTable(TableFixture &fx, const QStringList &nicks)
-{
-    QList<TmainFrm *> copies;
-    TmainFrm *host = fx.newWindow();
-    if (!fx.host(host, nicks.first()))
-        return {};
-    copies << host;
-    for (qsizetype i = 1; i < nicks.size(); ++i) {
-        TmainFrm *g = fx.join(nicks.at(i));
-        if (!g)
-            return {};
-        copies << g;
-    }
-    for (TmainFrm *w : copies)
-        w->BeepOnTurn1->setChecked(false);
-    return fx.waitTableShown() ? copies : QList<TmainFrm *>{};
-}
-
 } // namespace
 
 class TestRawPeers : public QObject
@@ -71,7 +53,7 @@ private slots:
     void initTestCase()
     {
         // Three players, so the hub has a connection left for a stranger.
-        copies = seatTable(fx, {"Ann", "Bob", "Cid"});
+        copies = fx.seatTable({"Ann", "Bob", "Cid"});
         QCOMPARE(copies.size(), 3);
         host = copies.first();
         host->CardEng1.seed(424242);

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QAction>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -151,6 +152,24 @@ TmainFrm *TableFixture::join(const QString &nick, int ms)
         return credits >= m_host->roster.seatCount() - 1;
     }, ms);
     return seated ? w : nullptr;
+}
+
+QList<TmainFrm *> TableFixture::seatTable(const QStringList &nicks)
+{
+    QList<TmainFrm *> copies;
+    TmainFrm *h = newWindow();
+    if (!host(h, nicks.first()))
+        return {};
+    copies << h;
+    for (qsizetype i = 1; i < nicks.size(); ++i) {
+        TmainFrm *g = join(nicks.at(i));
+        if (!g)
+            return {};
+        copies << g;
+    }
+    for (TmainFrm *w : copies)
+        w->BeepOnTurn1->setChecked(false);
+    return waitTableShown() ? copies : QList<TmainFrm *>{};
 }
 
 QList<TmainFrm *> TableFixture::seatedWindows() const

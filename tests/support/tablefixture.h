@@ -63,6 +63,10 @@ public:
     // nullptr when that did not happen in time.
     TmainFrm *join(const QString &nick, int ms = 5000);
 
+    // The host (first nick) and a guest for each further nick, every copy seated and shown everywhere,
+    // beeps off; host first. Empty when that did not happen in time.
+    QList<TmainFrm *> seatTable(const QStringList &nicks);
+
     // Every copy at the table shows every seated player (as the host's roster has them) in the
     // screen seat its own point of view gives, itself at the bottom, and the free seats empty.
     bool tableShown() const;
