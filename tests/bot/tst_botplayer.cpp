@@ -128,6 +128,16 @@ class TstBotPlayer : public QObject
                      hand.at(k));
         host.say(Tag::NEWGAME);
     }
+    // Deals the hand; then the host names Ann to move and, before Ann's move has come, the bot.
+    bool turnComesBeforeAnnsMove(ScriptedHost &host, const QStringList &hand)
+    {
+        deal(host, hand);
+        if (!host.waitFor(Tag::SMALLESTCARD, 0, nullptr))
+            return false;
+        host.say(Tag::WHOSETURN, QStringLiteral("5001"), QStringLiteral("Ann"));
+        host.say(Tag::WHOSETURN, QString::number(host.clientPort), QStringLiteral("Robo"));
+        return true;
+    }
     // The throw must be the bot's own cards and accepted by the rules over this table.
     void checkThrow(const Msg &m, TCardMask hand, const QStringList &table, int clientPort)
     {
@@ -304,11 +314,7 @@ private slots:
         auto bot = join(host);
         QVERIFY(bot);
         const QStringList hand{"13", "23", "14", "15", "26", "37", "48", "19", "210", "311", "412", "113", "11"};
-        deal(host, hand);
-        QVERIFY(host.waitFor(Tag::SMALLESTCARD, 0, nullptr));
-        const QString cport = QString::number(host.clientPort);
-        host.say(Tag::WHOSETURN, QStringLiteral("5001"), QStringLiteral("Ann"));
-        host.say(Tag::WHOSETURN, cport, QStringLiteral("Robo"));
+        QVERIFY(turnComesBeforeAnnsMove(host, hand));
         QTest::qWait(300);
         QCOMPARE(host.countOf(Tag::THROW), 0);
         host.say(Tag::THROW, QStringLiteral("5001"), QStringLiteral("Ann"), QStringLiteral("1"), QStringLiteral("42#"));
@@ -324,11 +330,7 @@ private slots:
         ScriptedHost host;
         auto bot = join(host);
         QVERIFY(bot);
-        deal(host, someHand(3));
-        QVERIFY(host.waitFor(Tag::SMALLESTCARD, 0, nullptr));
-        const QString cport = QString::number(host.clientPort);
-        host.say(Tag::WHOSETURN, QStringLiteral("5001"), QStringLiteral("Ann"));
-        host.say(Tag::WHOSETURN, cport, QStringLiteral("Robo"));
+        QVERIFY(turnComesBeforeAnnsMove(host, someHand(3)));
         host.say(Tag::THROW, QStringLiteral("5001"), QStringLiteral("Ann"), QStringLiteral("13"),
                  QStringLiteral("12#22#32#42#"));
         QTest::qWait(300);
