@@ -183,6 +183,9 @@ public:
         m_host->CardEng1.ResetDeck();
         m_host->CardEng1.stackDeck(stackedDeck());
         m_host->chatLog->clear();
+        // The guest won the last deal, so the host deals when it asks for the next one.
+        if (m_guest)
+            m_host->table.endDeal(m_host->roster.seatOfPort(m_guest->localPort()));
     }
 
     // Writes the bytes as the guest, then the end mark, and runs events until the host has handled

@@ -27,6 +27,7 @@ void TDealEnd::endDeal(int winnerPort, const QString &winnerNick)
     w.restoreIcon();
     if (w.st.hosting)
         settleCredits(winnerNick);
+    w.table.endDeal(w.roster.seatOfNick(winnerNick));
 
     w.btnNew->setEnabled(false);
     w.btnSortN->setEnabled(false);
@@ -67,19 +68,17 @@ void TDealEnd::settleCredits(const QString &winnerNick)
         int credit;
     };
     // All credits are settled before any is announced: an announcement may open a message box.
+    const TTable::Settlement settled = w.table.settle(winnerSeat);
     QList<Announcement> announcements;
-    int pool = 0;
     for (int s = 1; s <= 4; ++s) {
-        TuserRec &u = w.roster.user(s);
-        if (u.nick.isEmpty() || u.port == -1)
+        const TuserRec &u = w.roster.user(s);
+        if (!w.table.seated(s))
             continue;
-        const int loss = creditLoss(w.hand->countPlayerCards(w.roster.relativeSeat(w.st.myNick, u.nick)));
-        u.credit -= loss;
-        pool += loss;
-        announcements << Announcement{u.port, u.nick, u.credit};
+        // The winner's own line shows the credit before the pool, as every seat's first line does.
+        const int credit = s == winnerSeat ? u.credit - settled.pool : u.credit;
+        announcements << Announcement{u.port, u.nick, credit};
     }
-    TuserRec &winner = w.roster.user(winnerSeat);
-    winner.credit += pool;
+    const TuserRec &winner = w.roster.user(winnerSeat);
     announcements << Announcement{winner.port, winner.nick, winner.credit};
 
     for (const Announcement &a : announcements)
@@ -128,6 +127,8 @@ bool TDealEnd::onIStart(const QString &nick)
         w.st.startSeat = n;
         w.st.turnSeat = n;
         w.flow->showTurn(n);
+        // A deal won by another guest ends here for this copy.
+        w.table.endDeal(w.flow->absoluteSeat(n));
     });
     return true;
 }

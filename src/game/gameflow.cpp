@@ -9,9 +9,39 @@
 #include "rules/handorder.h"
 #include "ui/countdown.h"
 #include "ui/mainfrm.h"
+#include "ui/chatpanel.h"
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
+
+// How long after its countdown the host waits before it passes for a player who does not move.
+static constexpr int kTurnGraceMs = 5000;
+
+TGameFlow::TGameFlow(TmainFrm &w) : w(w)
+{
+    m_deadline = new QTimer(&w);
+    m_deadline->setSingleShot(true);
+    QObject::connect(m_deadline, &QTimer::timeout, &w, [this] { deadlinePassed(); });
+}
+
+TGameFlow::~TGameFlow() = default;
+
+int TGameFlow::absoluteSeat(int screen) const
+{
+    const int mine = w.roster.seatOfNick(w.st.myNick);
+    if (screen < 1 || screen > 4 || !TuserInfo::validSeat(mine))
+        return 0;
+    return (mine - 1 + screen - 1) % 4 + 1;
+}
+
+int TGameFlow::screenSeat(int absolute) const
+{
+    const int mine = w.roster.seatOfNick(w.st.myNick);
+    if (!TuserInfo::validSeat(absolute) || !TuserInfo::validSeat(mine))
+        return 0;
+    return (absolute - mine + 4) % 4 + 1;
+}
 
 void TGameFlow::whenDealStarted(std::function<void()> action)
 {
@@ -47,6 +77,8 @@ void TGameFlow::btnNewClick()
     w.hand->showHand(false);
     w.CardEng1.ResetDeck();
     w.st.selectedCount = 0;
+    w.table.beginDealing();
+    std::array<QStringList, 5> dealt;
 
     // The deal is called off when wait mode or the end of hosting comes while messages run.
     auto stillDealing = [this, serial] {
@@ -56,6 +88,7 @@ void TGameFlow::btnNewClick()
     for (int k = 1; k <= 13; ++k) {
         for (int s = 1; s <= 4; ++s) {
             const QString code = w.CardEng1.DrawCard();
+            dealt[size_t(s)] << code;
             if (s == 1) {
                 w.placeDealtCard(w.st.myNick, k, code);
                 continue;
@@ -77,6 +110,10 @@ void TGameFlow::btnNewClick()
         }
     }
 
+    // The host knows every seated hand; the cards of a free seat are out of play.
+    for (int s = 1; s <= 4; ++s)
+        if (w.table.seated(s))
+            w.table.setHand(s, dealt[size_t(s)]);
     w.router->sendToTable(Tag::NEWGAME);
     m_dealing = false;
     startDeal();
@@ -100,7 +137,6 @@ void TGameFlow::startDeal()
     w.st.gameOn = true;
     w.txtWait->hide();
     w.txtWhoThrow->clear();
-    w.st.smallestCards.fill(0);
     w.hideTableCards();
     // Nobody has passed yet in a new deal; a marker left from the last one would differ between copies.
     for (int s = 1; s <= 4; ++s)
@@ -118,10 +154,23 @@ void TGameFlow::startDeal()
         return;
     }
 
-    QStringList codes;
-    for (int n = 1; n <= 13; ++n)
-        if (TPlayCard *slot = w.handSlot(n))
-            codes << slot->GetCardCode();
+    if (!w.st.hosting) {
+        // A client sees its own hand and only the size of the others.
+        const int mine = w.roster.seatOfNick(w.st.myNick);
+        QStringList own;
+        for (int k = 1; k <= 13; ++k)
+            if (!m_dealt[size_t(k)].isEmpty())
+                own << m_dealt[size_t(k)];
+        for (int s = 1; s <= 4; ++s) {
+            if (s == mine)
+                w.table.setHand(s, own);
+            else
+                w.table.setHiddenHand(s, w.table.seated(s) ? 13 : 0);
+        }
+    }
+    m_dealt = {};
+    w.table.startPlay();
+    const QStringList codes = w.table.hand(w.roster.seatOfNick(w.st.myNick));
 
     w.btnSortN->setEnabled(true);
     w.btnSortF->setEnabled(true);
@@ -132,12 +181,18 @@ void TGameFlow::startDeal()
     if (w.st.startSeat != 0) {
         w.roster.turnCursor = w.st.startSeat;
         takeTurn(w.st.startSeat);
+    } else if (w.st.hosting) {
+        // The host dealt every card: the holder of the lowest one leads, whatever anyone reports.
+        const int first = w.table.lowestCardSeat();
+        if (first != 0) {
+            const TuserRec &u = w.roster.user(first);
+            w.st.startSeat = first;
+            w.roster.turnCursor = first;
+            takeTurn(first);
+            w.router->sendToTable(Tag::WHOSETURN, QString::number(u.port), u.nick);
+        }
     } else {
-        const int v = w.rules.nthLowestValue(codes, 1);
-        if (w.st.hosting)
-            w.st.smallestCards[1] = v;
-        else
-            w.router->sendToTable(Tag::SMALLESTCARD, QString::number(v));
+        w.router->sendToTable(Tag::SMALLESTCARD, QString::number(w.rules.nthLowestValue(codes, 1)));
     }
 
     w.hand->btnSortNClick();
@@ -155,47 +210,6 @@ void TGameFlow::startDeal()
         w.router->sendToTable(Tag::GAMEOVER, QString::number(w.st.myPort), w.st.myNick);
         w.dealEnd->endDeal(w.st.myPort, w.st.myNick);
     }
-}
-
-void TGameFlow::onSmallestCard(int fromPort, int value)
-{
-    if (m_startingDeal) {
-        m_deferred << [this, fromPort, value] { onSmallestCard(fromPort, value); };
-        return;
-    }
-    // Reports count only while this deal's leader is still open.
-    if (!w.st.hosting || !w.st.gameOn || w.st.startSeat != 0)
-        return;
-    const int s = w.roster.seatOfPort(fromPort);
-    if (!TuserInfo::validSeat(s))
-        return;
-    w.st.smallestCards[s] = value;
-
-    int reported = 0;
-    for (int i = 1; i <= 4; ++i)
-        if (w.st.smallestCards[i] != 0)
-            ++reported;
-    if (reported != w.roster.seatCount())
-        return;
-
-    int best = 1000;
-    QString chosen;
-    int chosenPort = -1;
-    for (int i = 1; i <= 4; ++i) {
-        const int v = w.st.smallestCards[i];
-        if (v > 0 && v < best) {
-            best = v;
-            chosen = w.roster.user(i).nick;
-            chosenPort = w.roster.user(i).port;
-        }
-    }
-    const int n = w.roster.relativeSeat(w.st.myNick, chosen);
-    if (chosen.isEmpty() || n == 0)
-        return;
-    w.st.startSeat = n;
-    w.roster.turnCursor = n;
-    takeTurn(n);
-    w.router->sendToTable(Tag::WHOSETURN, QString::number(chosenPort), chosen);
 }
 
 void TGameFlow::onWhoseTurn(const QString &nick)
@@ -225,6 +239,46 @@ void TGameFlow::takeTurn(int seat)
     w.st.turnSeat = seat;
     m_moveSeen = false;
     showTurn(seat);
+    if (w.st.hosting)
+        armDeadline(seat);
+}
+
+bool TGameFlow::deadlineRunning() const
+{
+    return m_deadline->isActive();
+}
+
+void TGameFlow::armDeadline(int seat)
+{
+    m_deadline->stop();
+    // The host's own player has its countdown; every other player is watched here.
+    if (!w.st.gameOn || seat <= 1 || !w.table.seated(seat))
+        return;
+    int ms = m_deadlineOverrideMs;
+    if (ms <= 0) {
+        const QStringList hand = w.table.hand(seat);
+        const QStringList table = w.table.tableCards();
+        const QString handCode = hand.value(0);
+        const QString tableCode = table.value(0);
+        ms = 1000 * TCountdown::startValue(int(hand.size()), int(table.size()), tableCode, handCode,
+                                           w.CardEng1.CardValue(tableCode), w.CardEng1.CardValue(handCode))
+             + kTurnGraceMs;
+    }
+    m_deadlineSeat = seat;
+    m_deadlineSerial = m_dealSerial;
+    m_deadline->start(ms);
+}
+
+void TGameFlow::deadlinePassed()
+{
+    const int seat = m_deadlineSeat;
+    if (!w.st.hosting || !w.st.gameOn || m_dealSerial != m_deadlineSerial || w.table.toMove() != seat
+        || !w.table.seated(seat))
+        return;
+    const TuserRec u = w.roster.user(seat);
+    // The pass every copy already understands, the stalled player's own copy included.
+    w.router->sendToTable(Tag::THROW, QString::number(u.port), u.nick, QStringLiteral("0"), QString());
+    applyThrow(u.port, u.nick, 0, QString());
 }
 
 void TGameFlow::releaseHeldTurn()
@@ -243,6 +297,8 @@ void TGameFlow::onCard(const QString &nick, int position, const QString &code)
     // The hand of the last deal turns face down as the new one comes in, as it does on the host.
     if (position == 1 && !w.st.gameOn && nick == w.st.myNick)
         w.hand->showHand(false);
+    if (nick == w.st.myNick && isCardCode(code))
+        m_dealt[size_t(position)] = code;
     w.placeDealtCard(nick, position, code);
 }
 
@@ -265,8 +321,10 @@ void TGameFlow::showTurn(int seat)
     w.btnThrow->setEnabled(mine);
     w.btnPass->setEnabled(mine);
 
-    QLabel *nick = w.nickLabel(seat);
-    if (nick && nick->text() == w.txtWhoThrow->text()) {
+    const int absolute = absoluteSeat(seat);
+    const bool backAtThrower = w.table.inDeal() && absolute != 0 && absolute == w.table.thrower();
+    w.table.setToMove(absolute);
+    if (backAtThrower) {
         // Everybody else passed: the table is cleared and the thrower leads anything.
         w.txtWhoThrow->clear();
         w.hideTableCards();
@@ -295,50 +353,47 @@ void TGameFlow::applyThrow(int port, const QString &nick, int count, const QStri
         return;
     w.restoreIcon();
 
-    if (!cardList.contains(QLatin1Char('#'))) {
-        if (QLabel *pass = w.passLabel(n))
-            pass->show();
-    } else {
-        if (n > 1) {
-            const int m = w.hand->countPlayerCards(n);
-            const int lowest = std::max(m - count, 0);
-            for (int j = m; j > lowest; --j)
-                if (QWidget *slot = w.seatSlot(n, j))
-                    slot->hide();
-        }
-        w.hideTableCards();
+    // The codes the table shows: cut at each "#", at most count of them, skipping what is not a card.
+    TMove move{absoluteSeat(n), {}};
+    if (cardList.contains(QLatin1Char('#'))) {
         QString rest = cardList;
-        int placed = 0;
         for (int j = 1; j <= std::min(count, 5); ++j) {
             const int cut = rest.indexOf(QLatin1Char('#'));
             if (cut < 1)
                 continue;
             const QString code = rest.left(cut);
             rest.remove(0, cut + 1);
-            // A piece that is not a card stays off the table rather than showing a stale face.
-            if (!isCardCode(code))
-                continue;
-            if (TPlayCard *slot = w.tableSlot(++placed)) {
-                slot->SetCardCode(code);
+            if (isCardCode(code))
+                move.cards << code;
+        }
+    }
+    const int before = w.table.cardCount(move.seat);
+    const bool pass = !cardList.contains(QLatin1Char('#'));
+    if (pass)
+        w.table.applyMove(TMove{move.seat, {}}, 0);
+    else
+        w.table.applyMove(move, count);
+
+    if (pass) {
+        if (QLabel *marker = w.passLabel(n))
+            marker->show();
+    } else {
+        if (n > 1) {
+            const int after = w.table.cardCount(move.seat);
+            for (int j = before; j > after; --j)
+                if (QWidget *slot = w.seatSlot(n, j))
+                    slot->hide();
+        }
+        w.hideTableCards();
+        const QStringList shown = w.table.tableCards();
+        for (int j = 0; j < shown.size(); ++j) {
+            if (TPlayCard *slot = w.tableSlot(j + 1)) {
+                slot->SetCardCode(shown.at(j));
                 slot->OpenCard();
                 slot->show();
             }
         }
         w.setWhoThrow(letterSpaced(nick));
-        if (count == 5) {
-            QList<TPlayCard *> shown;
-            QStringList codes;
-            for (int j = 1; j <= 5; ++j) {
-                TPlayCard *slot = w.tableSlot(j);
-                if (slot && !slot->isHidden()) {
-                    shown << slot;
-                    codes << slot->GetCardCode();
-                }
-            }
-            sortCodes(codes, true);
-            for (int j = 0; j < shown.size(); ++j)
-                shown.at(j)->SetCardCode(codes.at(j));
-        }
     }
 
     m_moveSeen = true;
@@ -353,6 +408,13 @@ void TGameFlow::applyThrow(int port, const QString &nick, int count, const QStri
     } else if (m_turnHeld) {
         releaseHeldTurn();
     }
+}
+
+void TGameFlow::endOwnTurn()
+{
+    w.countdown->stop();
+    w.btnPass->setEnabled(false);
+    w.btnThrow->setEnabled(false);
 }
 
 void TGameFlow::btnPassClick()

@@ -2,24 +2,29 @@
 // A deal from "New Game" to the last throw: dealing, the leader, the turn, throws and passes, seating.
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <array>
 #include <functional>
 
+class QTimer;
 class TmainFrm;
 
 class TGameFlow
 {
 public:
-    explicit TGameFlow(TmainFrm &w) : w(w) {}
+    explicit TGameFlow(TmainFrm &w);
+    ~TGameFlow();
 
     void btnNewClick();
     void startDeal();
-    void onSmallestCard(int fromPort, int value);                 // host, "[SMALLESTCARD]"
     void onWhoseTurn(const QString &nick);                        // "[WHOSETURN]"
     void onCard(const QString &nick, int position, const QString &code); // "[CARD]"
     void onUser(const QString &what, const QString &nick, const QString &ip, int port, int seat); // "[USER]"
     void showTurn(int seat);
     void applyThrow(int port, const QString &nick, int count, const QString &cardList);
     void btnPassClick();
+    // The local player's turn is over without a move of its own (the host passed for it).
+    void endOwnTurn();
     bool seatPlayer(const QString &nick, const QString &ip, int port, int seat);
     bool unseatPlayer(const QString &nick);
 
@@ -31,10 +36,20 @@ public:
     // Counts deals begun on this copy (dealing on the host, startDeal everywhere).
     int dealSerial() const { return m_dealSerial; }
 
+    // Host: a remote player who has not moved this long after the turn reached it is passed for.
+    // 0 (the default) takes the player's countdown plus a grace of five seconds.
+    void setTurnDeadlineMs(int ms) { m_deadlineOverrideMs = ms; }
+    bool deadlineRunning() const;
+    // Absolute roster seat of a screen seat, and back; 0 when not seated.
+    int absoluteSeat(int screenSeat) const;
+    int screenSeat(int absoluteSeat) const;
+
 private:
     void runDeferred();
     void takeTurn(int seat);
     void releaseHeldTurn();
+    void armDeadline(int seat);
+    void deadlinePassed();
     TmainFrm &w;
     bool m_dealing = false;
     bool m_startingDeal = false;
@@ -45,4 +60,9 @@ private:
     bool m_moveSeen = true;
     bool m_turnHeld = false;
     QString m_heldTurnNick;
+    std::array<QString, 14> m_dealt; // a client's dealt cards by hand position, until the deal starts
+    QTimer *m_deadline = nullptr;
+    int m_deadlineSeat = 0;
+    int m_deadlineSerial = 0;
+    int m_deadlineOverrideMs = 0;
 };

@@ -4,7 +4,9 @@
 #include "game/dealend.h"
 #include "game/gameflow.h"
 #include "game/hostadmission.h"
+#include "game/moves.h"
 #include "game/protocol.h"
+#include "game/table.h"
 #include "hub/hubclient.h"
 #include "hub/hubserver.h"
 #include "ui/chatpanel.h"
@@ -65,18 +67,20 @@ void TMessageRouter::gHostDataArrived(const QString &fromIP, int fromPort, const
     if (senderNick.isEmpty())
         return;
 
+    const int seat = w.roster.seatOfNick(senderNick);
     if (tag == Tag::NEXTGAME) {
-        // A deal already being dealt or played is not dealt again on a client's word.
+        // Only the last deal's winner asks for the next one; the host's player deals at any time.
         if (w.st.gameOn || w.flow->dealing())
             return;
+        if (const Refusal why = w.table.checkLeadClaim(seat); why != Refusal::None) {
+            refuse(senderNick, QStringLiteral("request for a new deal"), why);
+            return;
+        }
         w.flow->btnNewClick();
         return;
     }
     if (tag == Tag::SMALLESTCARD) {
-        int value = 0;
-        if (!strictToInt(v1, &value))
-            return;
-        w.flow->onSmallestCard(fromPort, value);
+        // The host dealt every card and knows who holds the lowest: reports decide nothing.
         return;
     }
 
@@ -92,32 +96,52 @@ void TMessageRouter::gHostDataArrived(const QString &fromIP, int fromPort, const
         dispatchGameMessage(fromIP, fromPort, tag, v1, v2, v3, v4, v5, v6);
         return;
     }
-    if (tag == Tag::THROW || tag == Tag::iSTART) {
-        if (v2 != senderNick)
+    if (v2 != senderNick) {
+        if (tag == Tag::THROW || tag == Tag::iSTART || tag == Tag::GAMEOVER)
+            refuse(senderNick, QStringLiteral("message"), Refusal::NotSeated);
+        return;
+    }
+    if (tag == Tag::THROW) {
+        const std::optional<TThrowClaim> claim = parseThrowClaim(v1, v2, v3, v4);
+        if (!claim)
             return;
-        const int seat = w.roster.seatOfNick(senderNick);
-        // Only the player to move may throw or pass, and only the last deal's winner leads the next;
-        // anything else would move the turn on every copy.
-        if (tag == Tag::THROW && (!w.st.gameOn || seat != w.st.turnSeat))
+        const Refusal why = claim->wellFormed ? w.table.checkMove(TMove{seat, claim->cards}, claim->count)
+                                              : Refusal::NotCards;
+        if (why != Refusal::None) {
+            refuse(senderNick, QStringLiteral("move"), why);
             return;
-        if (tag == Tag::iSTART && (w.st.gameOn || seat != w.st.startSeat))
+        }
+        dispatchGameMessage(fromIP, fromPort, tag, v1, v2, v3, v4, v5, v6);
+        return;
+    }
+    if (tag == Tag::iSTART) {
+        if (const Refusal why = w.table.checkLeadClaim(seat); why != Refusal::None) {
+            refuse(senderNick, QStringLiteral("lead claim"), why);
             return;
+        }
         dispatchGameMessage(fromIP, fromPort, tag, v1, v2, v3, v4, v5, v6);
         return;
     }
     if (tag == Tag::GAMEOVER) {
-        if (v2 != senderNick)
-            return;
-        // Only a running deal can be won, and only once.
-        if (!w.st.gameOn)
-            return;
         int claimedPort = 0;
         if (!strictToInt(v1, &claimedPort))
             return;
+        if (const Refusal why = w.table.checkDealOver(seat); why != Refusal::None) {
+            refuse(senderNick, QStringLiteral("claim of the deal"), why);
+            return;
+        }
         // The winner is named by the connection it came from, so a client cannot pass for the host's player.
         dispatchGameMessage(fromIP, fromPort, tag, QString::number(fromPort), v2, v3, v4, v5, v6);
         return;
     }
+}
+
+void TMessageRouter::refuse(const QString &nick, const QString &what, Refusal why)
+{
+    const QString line = nick + QStringLiteral("'s ") + what + QStringLiteral(" was refused: ") + refusalText(why);
+    w.chat->onSystem(line);
+    if (w.gHost)
+        w.gHost->logNote(line);
 }
 
 void TMessageRouter::gClientDataArrived(const QString &fromIP, int fromPort, const QString &tag, const QString &v1,
@@ -150,6 +174,8 @@ void TMessageRouter::dispatchGameMessage(const QString &fromIP, int fromPort, co
         if (!strictToInt(v3, &count))
             return;
         // value1 is not used on receipt; the thrower is found by the nick.
+        if (!w.st.hosting && v2 == w.st.myNick)
+            w.flow->endOwnTurn(); // the host passed for this player: its time was up
         w.flow->applyThrow(lenientToInt(v1), v2, count, v4);
     } else if (tag == Tag::NEWGAME) {
         w.flow->startDeal();

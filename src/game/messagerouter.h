@@ -3,6 +3,7 @@
 #include <QString>
 
 class TmainFrm;
+enum class Refusal;
 
 class TMessageRouter
 {
@@ -27,6 +28,8 @@ private:
     bool hostActive() const;
     // The nick seated on a client connection of the host; empty when the connection holds no seat.
     QString nickOfConnection(int fromPort) const;
+    // A false claim: not relayed, nothing moves; the host's player and the hub log are told.
+    void refuse(const QString &nick, const QString &what, Refusal why);
     void relay(int fromPort, const QString &tag, const QString &v1, const QString &v2, const QString &v3,
                const QString &v4, const QString &v5, const QString &v6);
     TmainFrm &w;

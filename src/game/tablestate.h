@@ -12,6 +12,5 @@ struct TableState
     bool gameOn = false;
     int turnSeat = 0;        // screen seat to move, 0 nobody
     int startSeat = 0;       // screen seat leading the next deal, 0 when the lowest card decides
-    std::array<int, 5> smallestCards{}; // host only, index 1..4
     int selectedCount = 0;   // raised own cards, 0..5
 };

@@ -410,3 +410,9 @@ void TwsHUBsvr::dropAllConnections()
         delete c;
     }
 }
+
+void TwsHUBsvr::logNote(const QString &line)
+{
+    if (m_logEnabled)
+        AppendLog(logName(), line);
+}

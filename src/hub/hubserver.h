@@ -57,6 +57,8 @@ public:
     bool DropClient(int port);
     QString LocalHostName();
     QString LocalIP();
+    // A line of the host's own in the message log, when logging is on.
+    void logNote(const QString &line);
 
     int queuedMessages() const { return int(m_sendQueue.size()); }
 

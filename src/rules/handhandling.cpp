@@ -118,7 +118,7 @@ void THandHandling::btnThrowClick()
 
     // The deal may have been called off (wait mode, lost connection) while messages ran.
     if (w.st.gameOn) {
-        if (countPlayerCards(1) == 0) {
+        if (w.table.cardCount(w.roster.seatOfNick(w.st.myNick)) == 0) {
             w.router->sendToTable(Tag::GAMEOVER, QString::number(w.st.myPort), w.st.myNick);
             w.dealEnd->endDeal(w.st.myPort, w.st.myNick);
         } else {
@@ -213,11 +213,5 @@ QStringList THandHandling::selectionCodes() const
 
 QStringList THandHandling::tableCodes() const
 {
-    QStringList codes;
-    for (int n = 1; n <= 5; ++n) {
-        const TPlayCard *slot = w.tableSlot(n);
-        if (holdsCard(slot))
-            codes << slot->GetCardCode();
-    }
-    return codes;
+    return w.table.tableCards();
 }

@@ -23,12 +23,12 @@ int TCountdown::startValue(int handCount, int tableCount, const QString &firstTa
 
 void TCountdown::startCountdown()
 {
-    const int h = w.hand->countPlayerCards(1);
-    const int t = w.countTableCards();
-    const TPlayCard *table1 = w.tableSlot(1);
-    const TPlayCard *hand1 = w.handSlot(1);
-    const QString tableCode = table1 ? table1->GetCardCode() : QString();
-    const QString handCode = hand1 ? hand1->GetCardCode() : QString();
+    const QStringList hand = w.table.hand(w.roster.seatOfNick(w.st.myNick));
+    const QStringList table = w.table.tableCards();
+    const int h = int(hand.size());
+    const int t = int(table.size());
+    const QString tableCode = table.value(0);
+    const QString handCode = hand.value(0);
     const int value = startValue(h, t, tableCode, handCode, w.CardEng1.CardValue(tableCode),
                                  w.CardEng1.CardValue(handCode));
     w.txtPassCntDwn->setText(QString::number(value));

@@ -702,6 +702,7 @@ void TmainFrm::resetGameDisplay()
     hideTableCards();
     st.turnSeat = 0;
     st.startSeat = 0;
+    table.setWaiting();
     txtWhoThrow->hide();
     txtWait->show();
     imgTurn->hide();

@@ -4,6 +4,7 @@
 // The game control lives in the controllers below, each in files of its own.
 #include "cards/cardeng.h"
 #include "game/roster.h"
+#include "game/table.h"
 #include "game/tablestate.h"
 #include "rules/rules.h"
 #include <QHash>
@@ -55,6 +56,7 @@ public:
     TCombinationRules rules{CardEng1};
     TuserInfo roster;
     TableState st;
+    TTable table{roster, rules};    // hands, table, passes, turn: what the game control reads
     TwsHUBsvr *gHost = nullptr;
     TwsHUBcli *gClient = nullptr;
     QTimer *autoPass = nullptr;     // 1000 ms, the turn countdown

@@ -2,7 +2,6 @@
 // through a hosted table: each input is written as raw bytes by a seated guest, and the host must
 // get through it and leave the table consistent.
 #include "../../fuzz/dispatch_harness.h"
-#include "game/credits.h"
 
 #include "game/dealend.h"
 
@@ -20,7 +19,7 @@ private slots:
     void corpusInput();
     void seedsAreInTheCorpus();
     void aDealReachesTheDispatcher();
-    void aGuestsWinIsSettled();
+    void aFalseWinIsRefused();
 
 private:
     QString corpusDir() const { return QStringLiteral(QUADRIX_SOURCE_DIR "/fuzz/corpus/dispatch"); }
@@ -100,17 +99,19 @@ void TestDispatchReplay::aDealReachesTheDispatcher()
     QVERIFY(table->problem().isEmpty());
 }
 
-void TestDispatchReplay::aGuestsWinIsSettled()
+void TestDispatchReplay::aFalseWinIsRefused()
 {
+    // A guest that still holds twelve cards claims the deal: the deal goes on, no credit moves.
     using namespace DispatchHarness;
-    feedFresh(frame(Tag::NEXTGAME) + frame(Tag::SMALLESTCARD, QStringLiteral("31"))
+    feedFresh(frame(Tag::NEXTGAME)
               + frame(Tag::THROW, QStringLiteral("1"), kGuestNick, QStringLiteral("1"), QStringLiteral("43#"))
               + frame(Tag::GAMEOVER, QStringLiteral("1"), kGuestNick));
     TmainFrm *host = table->host();
-    QVERIFY(!host->st.gameOn);
-    const int loss = creditLoss(13);
-    QCOMPARE(host->roster.user(1).credit, 1000 - loss);
-    QCOMPARE(host->roster.user(host->roster.seatOfNick(kGuestNick)).credit, 1000 + loss);
+    QVERIFY(host->st.gameOn);
+    QCOMPARE(host->roster.user(1).credit, 1000);
+    QCOMPARE(host->roster.user(host->roster.seatOfNick(kGuestNick)).credit, 1000);
+    QVERIFY(host->chatLog->toPlainText().contains(
+        kGuestNick + QStringLiteral("'s claim of the deal was refused: cards still in the hand")));
     QVERIFY(table->problem().isEmpty());
 }
 

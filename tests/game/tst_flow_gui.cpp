@@ -100,7 +100,7 @@ private slots:
     void throwsAndPassesOnScreen()
     {
         fourAtTable();
-        w->st.gameOn = true;
+        playLocally(w);
         w->flow->applyThrow(localPort(2), "Bob", 2, "37#47#");
         QCOMPARE(tableOf(w), QStringList({"37", "47"}));
         QCOMPARE(backsShown(w, 2), 11);
@@ -148,7 +148,7 @@ private slots:
         QFETCH(QStringList, table);
         QFETCH(int, backsLeft);
         fourAtTable();
-        w->st.gameOn = true;
+        playLocally(w);
         putOnTable(w, {"41"});
         dispatch(Tag::THROW, QString::number(localPort(2)), "Bob", count, list);
         QCOMPARE(tableOf(w), table);
@@ -185,7 +185,7 @@ private slots:
     void turnBackToThrowerClearsTable()
     {
         fourAtTable();
-        w->st.gameOn = true;
+        playLocally(w);
         w->flow->applyThrow(localPort(2), "Bob", 1, "45#");
         for (const char *nick : {"Cid", "Dan", "Ann"})
             w->flow->applyThrow(0, nick, 0, QString());
@@ -203,7 +203,7 @@ private slots:
     void localLeaderGetsFullCountdownAfterAllPassed()
     {
         fourAtTable();
-        w->st.gameOn = true;
+        playLocally(w);
         giveHand(w, {"13", "14"});
         w->flow->applyThrow(0, "Ann", 1, "12#"); // nobody can beat the Spade 2
         for (const char *nick : {"Bob", "Cid", "Dan"})
@@ -224,7 +224,7 @@ private slots:
     {
         // Bob's copy: the host relays another guest's move after the turn notice that move caused.
         fourAtTable("Bob");
-        w->st.gameOn = true;
+        playLocally(w);
         w->flow->applyThrow(0, "Ann", 1, "45#");
         w->flow->onWhoseTurn("Bob");
         w->flow->applyThrow(localPort(2), "Bob", 0, QString()); // Bob's own pass, applied at once
@@ -260,7 +260,7 @@ private slots:
     {
         fourAtTable();
         w->st.hosting = true;
-        w->st.gameOn = true;
+        playLocally(w);
         giveHand(w, {"13", "14"});
         w->roster.turnCursor = 2;
         w->flow->applyThrow(localPort(2), "Bob", 1, "33#");
@@ -293,52 +293,24 @@ private slots:
         QCOMPARE(backsShown(w, 2), 13);
     }
 
-    void leaderIsTheLowestReport_data()
+    void hostPicksTheLeaderFromTheHands()
     {
-        QTest::addColumn<QList<int>>("reports"); // seats 2..4; the host reports 53 itself
-        QTest::addColumn<int>("leader");
-        QTest::newRow("a guest holds the lowest") << QList<int>{71, 31, 40} << 3;
-        QTest::newRow("the host holds the lowest") << QList<int>{71, 54, 60} << 1;
-        QTest::newRow("value 1000 is never picked") << QList<int>{1000, 1200, 60} << 1;
-        QTest::newRow("a tie keeps the lower seat") << QList<int>{53, 90, 91} << 1;
-        QTest::newRow("one report missing") << QList<int>{31, 0, 40} << 0;
-    }
-
-    void leaderIsTheLowestReport()
-    {
-        QFETCH(QList<int>, reports);
-        QFETCH(int, leader);
+        // The host dealt every card: the holder of the lowest one leads at once, and no report moves it.
         fourAtTable();
         w->st.hosting = true;
+        w->table.beginDealing();
+        w->table.setHand(1, {"25", "16"});
+        w->table.setHand(2, {"27", "18"});
+        w->table.setHand(3, {"43", "19"}); // the Diamond 3
+        w->table.setHand(4, {"34", "110"});
         dealHostHand();
         w->flow->startDeal();
-        QCOMPARE(w->st.smallestCards[1], 53);
-        QCOMPARE(w->st.turnSeat, 0);
-        for (int i = 0; i < 3; ++i)
-            w->flow->onSmallestCard(localPort(i + 2), reports.at(i));
-        QCOMPARE(w->st.turnSeat, leader);
-        QCOMPARE(w->st.startSeat, leader);
-        QCOMPARE(w->btnThrow->isEnabled(), leader == 1);
-        if (leader == 1)
-            QVERIFY(w->autoPass->isActive());
-        // A late report changes nothing once the leader is known.
-        w->flow->onSmallestCard(localPort(4), 31);
-        QCOMPARE(w->st.turnSeat, leader);
-    }
-
-    void reportDuringDealStartIsKept()
-    {
-        // The guest's report arrives while the deal start shows the seats; it must survive the
-        // clearing and count together with the host's own value.
-        newWindow("Ann", {{"Ann", 1}, {"Bob", 2}});
-        w->st.hosting = true;
-        dealHostHand();
-        QTimer::singleShot(0, w, [this] { w->flow->onSmallestCard(localPort(2), 31); });
-        w->flow->startDeal();
-        QCOMPARE(w->st.smallestCards[2], 31);
-        QVERIFY(w->st.smallestCards[1] > 31);
-        QCOMPARE(w->st.turnSeat, 2);
-        QCOMPARE(w->st.startSeat, 2);
+        QCOMPARE(w->st.turnSeat, 3);
+        QCOMPARE(w->st.startSeat, 3);
+        QCOMPARE(w->table.toMove(), 3);
+        QVERIFY(!w->btnThrow->isEnabled());
+        w->router->gHostDataArrived("127.0.0.1", localPort(2), Tag::SMALLESTCARD, "31", {}, {}, {}, {}, {});
+        QCOMPARE(w->st.turnSeat, 3);
     }
 
     void throwDuringDealStartComesAfterIt()
@@ -359,7 +331,7 @@ private slots:
         w->st.startSeat = 3;
         const QStringList hand{"12", "22", "32", "42", "15", "16", "17", "18", "19", "110", "111", "112", "113"};
         for (int k = 1; k <= 13; ++k)
-            w->placeDealtCard("Ann", k, hand.at(k - 1));
+            w->flow->onCard("Ann", k, hand.at(k - 1));
         w->flow->startDeal();
         QVERIFY(!w->st.gameOn);
         QCOMPARE(w->st.startSeat, 1);
@@ -388,11 +360,9 @@ private slots:
     {
         fourAtTable();
         w->st.hosting = true;
-        w->st.gameOn = true;
-        for (int n = 6; n <= 13; ++n)
-            w->seatSlot(2, n)->hide(); // Bob keeps 5
-        for (int n = 11; n <= 13; ++n)
-            w->seatSlot(3, n)->hide(); // Cid keeps 10; Dan keeps 13; Ann has none
+        playLocally(w);
+        w->table.setHiddenHand(2, 5);
+        w->table.setHiddenHand(3, 10); // Dan keeps 13; Ann has none
         giveHand(w, {});
         w->roster.user(3).credit = 15;
         w->dealEnd->endDeal(0, "Ann");
@@ -418,7 +388,7 @@ private slots:
     {
         fourAtTable();
         w->st.hosting = true;
-        w->st.gameOn = true;
+        playLocally(w);
         dispatch(Tag::GAMEOVER, "7777", "Zed");
         w->dealEnd->endDeal(7777, "Zed");
         QVERIFY(w->st.gameOn);

@@ -36,7 +36,7 @@ private slots:
         seatLocally(w, QStringLiteral("Ann"),
                     {{QStringLiteral("Ann"), 1}, {QStringLiteral("Bob"), 2}, {QStringLiteral("Cid"), 3},
                      {QStringLiteral("Dan"), 4}});
-        w->st.gameOn = true;
+        playLocally(w);
     }
 
     void cleanup()

@@ -19,6 +19,19 @@ void seatLocally(TmainFrm *w, const QString &myNick, const QList<QPair<QString, 
         w->flow->seatPlayer(seat.first, QStringLiteral("127.0.0.1"), localPort(seat.second), seat.second);
 }
 
+void playLocally(TmainFrm *w)
+{
+    const int mine = w->roster.seatOfNick(w->st.myNick);
+    for (int s = 1; s <= 4; ++s)
+        if (s != mine)
+            w->table.setHiddenHand(s, w->table.seated(s) ? 13 : 0);
+    w->table.setHand(mine, handOf(w));
+    const QStringList onTable = tableOf(w);
+    w->table.startPlay();
+    w->table.setTableCards(onTable, 0);
+    w->st.gameOn = true;
+}
+
 void giveHand(TmainFrm *w, const QStringList &codes)
 {
     for (int n = 1; n <= 13; ++n) {
@@ -33,6 +46,7 @@ void giveHand(TmainFrm *w, const QStringList &codes)
         }
     }
     w->st.selectedCount = 0;
+    w->table.setHand(w->roster.seatOfNick(w->st.myNick), codes.mid(0, 13));
 }
 
 void putOnTable(TmainFrm *w, const QStringList &codes)
@@ -47,6 +61,7 @@ void putOnTable(TmainFrm *w, const QStringList &codes)
             slot->hide();
         }
     }
+    w->table.setTableCards(codes, w->table.thrower());
 }
 
 QStringList handOf(const TmainFrm *w)

@@ -16,6 +16,10 @@ void seatLocally(TmainFrm *w, const QString &myNick, const QList<QPair<QString, 
 // Port the helper above gives a seat.
 int localPort(int seat);
 
+// A deal in play on this window alone: every other seated hand holds 13 unseen cards, the own hand
+// and the table are what the window shows.
+void playLocally(TmainFrm *w);
+
 // Puts the codes face up and lowered into the own slots 1.., hides the others, nothing raised.
 void giveHand(TmainFrm *w, const QStringList &codes);
 // Shows the codes on the table from "outC1" on and hides the other table slots.

@@ -38,7 +38,7 @@ private slots:
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         seatLocally(w, "Ann", {{"Ann", 1}, {"Bob", 2}});
-        w->st.gameOn = true;
+        playLocally(w);
     }
 
     void cleanup()
