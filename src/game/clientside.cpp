@@ -2,7 +2,8 @@
 
 #include "game/protocol.h"
 #include "hub/hubclient.h"
-#include "ui/mainfrm.h"
+#include "game/gamecontext.h"
+#include "game/tableview.h"
 
 bool TClientSide::handleTag(const QString &tag, const QString &v1)
 {
@@ -15,9 +16,9 @@ bool TClientSide::handleTag(const QString &tag, const QString &v1)
     } else if (tag == Tag::REQINFO) {
         w.gClient->Send(Tag::REQJOIN, w.st.myNick, {}, {});
         w.st.myPort = w.gClient->LocalPort();
-        w.resetGameDisplay();
+        w.enterWaitMode();
     } else if (tag == Tag::WAITMODE) {
-        w.resetGameDisplay();
+        w.enterWaitMode();
     } else if (tag == Tag::ONGAME) {
         refuse(QStringLiteral(" Game is started, try later !"), false);
     } else if (tag == Tag::FULL) {
@@ -36,5 +37,5 @@ void TClientSide::refuse(const QString &text, bool error)
 {
     // The connection is closed before the player reads why.
     w.gClient->setActive(false);
-    w.showMessage(error ? QMessageBox::Critical : QMessageBox::Information, text, QMessageBox::Ok);
+    w.view->showMessage(error ? TBoxKind::Error : TBoxKind::Information, text);
 }

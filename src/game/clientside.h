@@ -2,12 +2,12 @@
 // A client's side of the table: the host's handshake and refusals.
 #include <QString>
 
-class TmainFrm;
+class TGameContext;
 
 class TClientSide
 {
 public:
-    explicit TClientSide(TmainFrm &w) : w(w) {}
+    explicit TClientSide(TGameContext &w) : w(w) {}
 
     // Handles "[PING]", "[REQVER]", "[REQINFO]", "[WAITMODE]", "[ONGAME]", "[FULL]", "[DIFFVER]", "[CHNICK]";
     // false for any other tag, which then goes to the common dispatcher.
@@ -15,5 +15,5 @@ public:
 
 private:
     void refuse(const QString &text, bool error);
-    TmainFrm &w;
+    TGameContext &w;
 };

@@ -5,12 +5,9 @@
 #include "game/protocol.h"
 #include "hub/hubclient.h"
 #include "hub/hubserver.h"
-#include "rules/handhandling.h"
-#include "ui/countdown.h"
-#include "ui/mainfrm.h"
-#include <QLabel>
+#include "game/gamecontext.h"
+#include "game/tableview.h"
 #include <QList>
-#include <QPushButton>
 
 void TDealEnd::endDeal(int winnerPort, const QString &winnerNick)
 {
@@ -24,32 +21,32 @@ void TDealEnd::endDeal(int winnerPort, const QString &winnerNick)
         return;
 
     w.st.gameOn = false;
-    w.restoreIcon();
+    w.view->restoreIcon();
     if (w.st.hosting)
         settleCredits(winnerNick);
     w.table.endDeal(w.roster.seatOfNick(winnerNick));
 
-    w.btnNew->setEnabled(false);
-    w.btnSortN->setEnabled(false);
-    w.btnSortF->setEnabled(false);
-    w.btnThrow->setEnabled(false);
-    w.btnPass->setEnabled(false);
-    w.btnCardDown->setEnabled(false);
-    w.countdown->stop();
+    w.view->setButtonEnabled(TGameButton::NewGame, false);
+    w.view->setButtonEnabled(TGameButton::SortNumber, false);
+    w.view->setButtonEnabled(TGameButton::SortFlower, false);
+    w.view->setButtonEnabled(TGameButton::Throw, false);
+    w.view->setButtonEnabled(TGameButton::Pass, false);
+    w.view->setButtonEnabled(TGameButton::CardDown, false);
+    w.view->stopCountdown();
     w.st.startSeat = winnerSeat;
     w.st.turnSeat = winnerSeat;
 
     const int serial = w.flow->dealSerial();
-    w.waitProcessing(kEndPauseMs);
+    w.view->waitProcessing(kEndPauseMs);
     // Wait mode, a lost connection or the next deal may have come during the pause.
     if (w.st.gameOn || w.flow->dealSerial() != serial || w.st.startSeat != winnerSeat)
         return;
 
     if (winnerPort == w.st.myPort && winnerNick == w.st.myNick) {
         w.router->sendToTable(Tag::iSTART, QString::number(w.st.myPort), w.st.myNick);
-        w.btnNew->setEnabled(true);
+        w.view->setButtonEnabled(TGameButton::NewGame, true);
     }
-    w.setWhoThrow(QStringLiteral(" ") + winnerNick + QStringLiteral(" WIN !"));
+    w.view->setWhoThrow(QStringLiteral(" ") + winnerNick + QStringLiteral(" WIN !"));
 }
 
 void TDealEnd::settleCredits(const QString &winnerNick)
@@ -102,11 +99,11 @@ void TDealEnd::onCredit(const QString &port, const QString &nick, const QString 
     const int n = w.roster.relativeSeat(w.st.myNick, nick);
     if (n < 1 || n > 4)
         return;
-    w.pointLabel(n)->setText(credit);
+    w.view->setCreditText(n, credit);
     if (lenientToInt(credit) > 0)
         return;
     if (nick == w.st.myNick) {
-        w.showMessage(QMessageBox::Information, QStringLiteral(" YOU ARE BANKRUPT !"));
+        w.view->showMessage(TBoxKind::Information, QStringLiteral(" YOU ARE BANKRUPT !"));
         if (w.st.hosting) {
             if (w.gHost && w.gHost->Active())
                 w.gHost->setActive(false);
@@ -115,7 +112,7 @@ void TDealEnd::onCredit(const QString &port, const QString &nick, const QString 
         }
         return;
     }
-    w.showMessage(QMessageBox::Information, QStringLiteral(" ") + nick + QStringLiteral(" BANKRUPT !"));
+    w.view->showMessage(TBoxKind::Information, QStringLiteral(" ") + nick + QStringLiteral(" BANKRUPT !"));
 }
 
 bool TDealEnd::onIStart(const QString &nick)

@@ -2,12 +2,12 @@
 // The end of a deal: the winner, the host's credit settlement, bankruptcy, the next leader.
 #include <QString>
 
-class TmainFrm;
+class TGameContext;
 
 class TDealEnd
 {
 public:
-    explicit TDealEnd(TmainFrm &w) : w(w) {}
+    explicit TDealEnd(TGameContext &w) : w(w) {}
 
     void endDeal(int winnerPort, const QString &winnerNick);
     void settleCredits(const QString &winnerNick);
@@ -18,5 +18,5 @@ public:
 
 private:
     void announceCredit(int port, const QString &nick, int credit);
-    TmainFrm &w;
+    TGameContext &w;
 };

@@ -1,31 +1,29 @@
 #include "game/gameflow.h"
 #include "cards/cardcode.h"
-#include "cards/playcard.h"
 #include "game/dealend.h"
 #include "game/messagerouter.h"
 #include "game/protocol.h"
+#include "game/gamecontext.h"
+#include "game/tableview.h"
+#include "game/turnclock.h"
 #include "hub/hubserver.h"
-#include "rules/handhandling.h"
-#include "rules/handorder.h"
-#include "ui/countdown.h"
-#include "ui/mainfrm.h"
-#include "ui/chatpanel.h"
-#include <QLabel>
-#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 
 // How long after its countdown the host waits before it passes for a player who does not move.
 static constexpr int kTurnGraceMs = 5000;
 
-TGameFlow::TGameFlow(TmainFrm &w) : w(w)
+TGameFlow::TGameFlow(TGameContext &w) : w(w)
 {
-    m_deadline = new QTimer(&w);
+    m_deadline = new QTimer;
     m_deadline->setSingleShot(true);
-    QObject::connect(m_deadline, &QTimer::timeout, &w, [this] { deadlinePassed(); });
+    QObject::connect(m_deadline, &QTimer::timeout, m_deadline, [this] { deadlinePassed(); });
 }
 
-TGameFlow::~TGameFlow() = default;
+TGameFlow::~TGameFlow()
+{
+    delete m_deadline;
+}
 
 int TGameFlow::absoluteSeat(int screen) const
 {
@@ -62,19 +60,19 @@ void TGameFlow::runDeferred()
 void TGameFlow::btnNewClick()
 {
     if (!w.st.hosting) {
-        w.btnNew->setEnabled(false);
+        w.view->setButtonEnabled(TGameButton::NewGame, false);
         w.router->sendToTable(Tag::NEXTGAME);
         return;
     }
     // One deal at a time: a second "New Game" while dealing or playing is not a new deal.
     if (m_dealing || m_startingDeal || w.st.gameOn || !w.gHost || !w.gHost->Active())
         return;
-    w.btnNew->setEnabled(false);
+    w.view->setButtonEnabled(TGameButton::NewGame, false);
 
     m_dealing = true;
     const int serial = ++m_dealSerial;
     w.st.gameOn = true;
-    w.hand->showHand(false);
+    w.view->showHand(false);
     w.CardEng1.ResetDeck();
     w.st.selectedCount = 0;
     w.table.beginDealing();
@@ -90,7 +88,7 @@ void TGameFlow::btnNewClick()
             const QString code = w.CardEng1.DrawCard();
             dealt[size_t(s)] << code;
             if (s == 1) {
-                w.placeDealtCard(w.st.myNick, k, code);
+                w.view->placeDealtCard(w.st.myNick, k, code);
                 continue;
             }
             const TuserRec &u = w.roster.user(s);
@@ -98,12 +96,12 @@ void TGameFlow::btnNewClick()
                 w.gHost->SendToClient(u.port, Tag::CARD, QString::number(u.port), u.nick, QString::number(k), code,
                                       QString(), QString());
         }
-        w.processPending();
+        w.view->processPending();
         if (!stillDealing()) {
             m_dealing = false;
             return;
         }
-        w.waitProcessing(10);
+        w.view->waitProcessing(10);
         if (!stillDealing()) {
             m_dealing = false;
             return;
@@ -135,18 +133,15 @@ void TGameFlow::startDeal()
     m_moveSeen = true;
 
     w.st.gameOn = true;
-    w.txtWait->hide();
-    w.txtWhoThrow->clear();
-    w.hideTableCards();
+    w.view->hideWaitPanel();
+    w.view->setWhoThrow(QString());
+    w.view->showTableCards({});
     // Nobody has passed yet in a new deal; a marker left from the last one would differ between copies.
     for (int s = 1; s <= 4; ++s)
-        if (QLabel *pass = w.passLabel(s))
-            pass->hide();
-    for (int s = 1; s <= 4; ++s) {
-        QLabel *nick = w.nickLabel(s);
-        if (nick && nick->text() != kEmptySeatText)
-            w.showSeatCards(s, true);
-    }
+        w.view->setPassMarker(s, false);
+    for (int s = 1; s <= 4; ++s)
+        if (w.table.seated(absoluteSeat(s)))
+            w.view->showSeatCards(s, true);
     if (!w.st.gameOn) {
         // Wait mode came while the seats were shown: this deal is off.
         m_startingDeal = false;
@@ -172,11 +167,11 @@ void TGameFlow::startDeal()
     w.table.startPlay();
     const QStringList codes = w.table.hand(w.roster.seatOfNick(w.st.myNick));
 
-    w.btnSortN->setEnabled(true);
-    w.btnSortF->setEnabled(true);
-    w.btnCardDown->setEnabled(true);
-    w.btnThrow->setEnabled(false);
-    w.btnPass->setEnabled(false);
+    w.view->setButtonEnabled(TGameButton::SortNumber, true);
+    w.view->setButtonEnabled(TGameButton::SortFlower, true);
+    w.view->setButtonEnabled(TGameButton::CardDown, true);
+    w.view->setButtonEnabled(TGameButton::Throw, false);
+    w.view->setButtonEnabled(TGameButton::Pass, false);
 
     if (w.st.startSeat != 0) {
         w.roster.turnCursor = w.st.startSeat;
@@ -195,12 +190,11 @@ void TGameFlow::startDeal()
         w.router->sendToTable(Tag::SMALLESTCARD, QString::number(w.rules.nthLowestValue(codes, 1)));
     }
 
-    w.hand->btnSortNClick();
+    w.view->sortHandByNumber();
     if (w.st.hosting && w.gHost && w.gHost->Active())
-        w.btnStop->setEnabled(true);
-    if (w.imgCarpet)
-        w.imgCarpet->update();
-    w.hand->btnCardDownClick();
+        w.view->setButtonEnabled(TGameButton::Stop, true);
+    w.view->redrawTable();
+    w.view->lowerAllCards();
 
     // Reports and moves that came in while the seats were shown are handled now, in their order.
     m_startingDeal = false;
@@ -260,7 +254,7 @@ void TGameFlow::armDeadline(int seat)
         const QStringList table = w.table.tableCards();
         const QString handCode = hand.value(0);
         const QString tableCode = table.value(0);
-        ms = 1000 * TCountdown::startValue(int(hand.size()), int(table.size()), tableCode, handCode,
+        ms = 1000 * countdownSeconds(int(hand.size()), int(table.size()), tableCode, handCode,
                                            w.CardEng1.CardValue(tableCode), w.CardEng1.CardValue(handCode))
              + kTurnGraceMs;
     }
@@ -296,10 +290,10 @@ void TGameFlow::onCard(const QString &nick, int position, const QString &code)
         return;
     // The hand of the last deal turns face down as the new one comes in, as it does on the host.
     if (position == 1 && !w.st.gameOn && nick == w.st.myNick)
-        w.hand->showHand(false);
+        w.view->showHand(false);
     if (nick == w.st.myNick && isCardCode(code))
         m_dealt[size_t(position)] = code;
-    w.placeDealtCard(nick, position, code);
+    w.view->placeDealtCard(nick, position, code);
 }
 
 void TGameFlow::onUser(const QString &what, const QString &nick, const QString &ip, int port, int seat)
@@ -314,29 +308,27 @@ void TGameFlow::showTurn(int seat)
 {
     if (seat < 1 || seat > 4)
         return;
-    if (QLabel *pass = w.passLabel(seat))
-        pass->hide();
-    w.setTurnMarker(seat);
+    w.view->setPassMarker(seat, false);
+    w.view->setTurnMarker(seat);
     const bool mine = w.st.turnSeat == 1;
-    w.btnThrow->setEnabled(mine);
-    w.btnPass->setEnabled(mine);
+    w.view->setButtonEnabled(TGameButton::Throw, mine);
+    w.view->setButtonEnabled(TGameButton::Pass, mine);
 
     const int absolute = absoluteSeat(seat);
     const bool backAtThrower = w.table.inDeal() && absolute != 0 && absolute == w.table.thrower();
     w.table.setToMove(absolute);
     if (backAtThrower) {
         // Everybody else passed: the table is cleared and the thrower leads anything.
-        w.txtWhoThrow->clear();
-        w.hideTableCards();
+        w.view->setWhoThrow(QString());
+        w.view->showTableCards({});
         for (int s = 1; s <= 4; ++s)
-            if (QLabel *pass = w.passLabel(s))
-                pass->hide();
+            w.view->setPassMarker(s, false);
     }
     if (!mine) {
-        w.countdown->stop();
+        w.view->stopCountdown();
         return;
     }
-    w.countdown->startCountdown();
+    w.view->startCountdown();
 }
 
 void TGameFlow::applyThrow(int port, const QString &nick, int count, const QString &cardList)
@@ -351,7 +343,7 @@ void TGameFlow::applyThrow(int port, const QString &nick, int count, const QStri
     const int n = w.roster.relativeSeat(w.st.myNick, nick);
     if (n == 0)
         return;
-    w.restoreIcon();
+    w.view->restoreIcon();
 
     // The codes the table shows: cut at each "#", at most count of them, skipping what is not a card.
     TMove move{absoluteSeat(n), {}};
@@ -375,25 +367,13 @@ void TGameFlow::applyThrow(int port, const QString &nick, int count, const QStri
         w.table.applyMove(move, count);
 
     if (pass) {
-        if (QLabel *marker = w.passLabel(n))
-            marker->show();
+        w.view->setPassMarker(n, true);
     } else {
-        if (n > 1) {
-            const int after = w.table.cardCount(move.seat);
-            for (int j = before; j > after; --j)
-                if (QWidget *slot = w.seatSlot(n, j))
-                    slot->hide();
-        }
-        w.hideTableCards();
-        const QStringList shown = w.table.tableCards();
-        for (int j = 0; j < shown.size(); ++j) {
-            if (TPlayCard *slot = w.tableSlot(j + 1)) {
-                slot->SetCardCode(shown.at(j));
-                slot->OpenCard();
-                slot->show();
-            }
-        }
-        w.setWhoThrow(letterSpaced(nick));
+        // The thrown cards leave another seat's row from the right.
+        if (n > 1 && w.table.cardCount(move.seat) < before)
+            w.view->hideSeatCards(n, w.table.cardCount(move.seat) + 1, before);
+        w.view->showTableCards(w.table.tableCards());
+        w.view->setWhoThrow(letterSpaced(nick));
     }
 
     m_moveSeen = true;
@@ -412,18 +392,18 @@ void TGameFlow::applyThrow(int port, const QString &nick, int count, const QStri
 
 void TGameFlow::endOwnTurn()
 {
-    w.countdown->stop();
-    w.btnPass->setEnabled(false);
-    w.btnThrow->setEnabled(false);
+    w.view->stopCountdown();
+    w.view->setButtonEnabled(TGameButton::Pass, false);
+    w.view->setButtonEnabled(TGameButton::Throw, false);
 }
 
 void TGameFlow::btnPassClick()
 {
-    w.countdown->stop();
-    w.btnPass->setEnabled(false);
-    w.btnThrow->setEnabled(false);
+    w.view->stopCountdown();
+    w.view->setButtonEnabled(TGameButton::Pass, false);
+    w.view->setButtonEnabled(TGameButton::Throw, false);
     w.router->sendToTable(Tag::THROW, QString::number(w.st.myPort), w.st.myNick, QStringLiteral("0"), QString());
-    w.restoreIcon();
+    w.view->restoreIcon();
     applyThrow(w.st.myPort, w.st.myNick, 0, QString());
 }
 
@@ -442,10 +422,8 @@ bool TGameFlow::seatPlayer(const QString &nick, const QString &ip, int port, int
         return false;
     const int n = w.roster.relativeSeat(w.st.myNick, nick);
     if (n > 0) {
-        w.nickLabel(n)->setText(letterSpaced(nick));
-        w.pointLabel(n)->setText(QStringLiteral("1000"));
-        w.pointLabel(n)->show();
-        w.showSeatCards(n, true);
+        w.view->showSeat(n, letterSpaced(nick), QStringLiteral("1000"), true);
+        w.view->showSeatCards(n, true);
     }
     return true;
 }
@@ -455,9 +433,7 @@ bool TGameFlow::unseatPlayer(const QString &nick)
     const int n = w.roster.relativeSeat(w.st.myNick, nick);
     if (n == 0)
         return false;
-    w.nickLabel(n)->setText(kEmptySeatText);
-    w.pointLabel(n)->setText(QStringLiteral("0"));
-    w.pointLabel(n)->hide();
-    w.showSeatCards(n, false);
+    w.view->showSeat(n, kEmptySeatText, QStringLiteral("0"), false);
+    w.view->showSeatCards(n, false);
     return w.roster.removeByNick(nick);
 }

@@ -7,12 +7,12 @@
 #include <functional>
 
 class QTimer;
-class TmainFrm;
+class TGameContext;
 
 class TGameFlow
 {
 public:
-    explicit TGameFlow(TmainFrm &w);
+    explicit TGameFlow(TGameContext &w);
     ~TGameFlow();
 
     void btnNewClick();
@@ -50,7 +50,7 @@ private:
     void releaseHeldTurn();
     void armDeadline(int seat);
     void deadlinePassed();
-    TmainFrm &w;
+    TGameContext &w;
     bool m_dealing = false;
     bool m_startingDeal = false;
     int m_dealSerial = 0;

@@ -4,13 +4,10 @@
 #include "game/messagerouter.h"
 #include "game/protocol.h"
 #include "hub/hubserver.h"
-#include "ui/frmsetting.h"
-#include "ui/mainfrm.h"
+#include "game/gamecontext.h"
+#include "game/tableview.h"
 
-#include <QAction>
-#include <QLineEdit>
 #include <QList>
-#include <QPushButton>
 #include <QTimer>
 
 int THostAdmission::chooseSeat(int seatCount, int firstFreeSeat)
@@ -22,35 +19,35 @@ int THostAdmission::chooseSeat(int seatCount, int firstFreeSeat)
 
 void THostAdmission::updateNewGameButton()
 {
-    w.btnNew->setEnabled(w.gHost->ClientCount() > 0);
+    w.view->setButtonEnabled(TGameButton::NewGame, w.gHost->ClientCount() > 0);
 }
 
 void THostAdmission::gHostHosting()
 {
-    w.mnuSetting->setEnabled(false);
-    w.mnuDisconn->setEnabled(true);
+    w.view->setButtonEnabled(TGameButton::ConnectItem, false);
+    w.view->setButtonEnabled(TGameButton::DisconnectItem, true);
 
     w.st.hosting = true;
     w.st.turnSeat = 0;
     w.roster.clearAll();
 
-    w.resetGameDisplay();
+    w.enterWaitMode();
 
-    w.st.myNick = w.frmSetting->txtNick->text();
+    w.st.myNick = w.view->settingsNick();
     w.st.myPort = 0;
     w.st.hostIP = w.gHost->LocalIP();
 
     if (w.flow->seatPlayer(w.st.myNick, w.st.hostIP, 0, 1))
         w.roster.user(1).alive = true;
 
-    w.setStatusText(QStringLiteral(" Hosting as ") + w.st.hostIP + QStringLiteral(" @ ")
+    w.view->setStatusText(QStringLiteral(" Hosting as ") + w.st.hostIP + QStringLiteral(" @ ")
                     + QString::number(w.gHost->listeningPort()) + QStringLiteral(" ..."));
 }
 
 void THostAdmission::gHostClientConnect(const QString &ClientIP, int atPort)
 {
     Q_UNUSED(ClientIP);
-    w.btnPing->setEnabled(true);
+    w.view->setButtonEnabled(TGameButton::Ping, true);
 
     if (w.roster.isFull()) {
         w.gHost->SendToClient(atPort, Tag::FULL, {}, {}, {});
@@ -139,15 +136,15 @@ void THostAdmission::gHostClientDisconnect(const QString &ClientIP, int atPort)
         w.gHost->SendToAllExcept(Tag::USER, Tag::QUIT, nick, ClientIP, QString::number(atPort),
                                  QString::number(seat), {}, atPort);
         w.flow->unseatPlayer(nick);
-        w.resetGameDisplay();
+        w.enterWaitMode();
         w.gHost->SendToAll(Tag::WAITMODE, {}, {}, {});
     }
-    w.btnPing->setEnabled(w.gHost->ClientCount() > 0);
+    w.view->setButtonEnabled(TGameButton::Ping, w.gHost->ClientCount() > 0);
 }
 
 void THostAdmission::btnPingClick()
 {
-    w.btnPing->setEnabled(false);
+    w.view->setButtonEnabled(TGameButton::Ping, false);
     for (int s = 1; s <= 4; ++s)
         w.roster.user(s).alive = false;
     w.router->sendToTable(Tag::PING);
@@ -170,16 +167,13 @@ void THostAdmission::Timer1Timer()
     for (int port : silent)
         w.gHost->DropClient(port);
 
-    w.btnPing->setEnabled(true);
+    w.view->setButtonEnabled(TGameButton::Ping, true);
 }
 
 void THostAdmission::btnStopClick()
 {
-    const auto answer = w.showMessage(QMessageBox::Warning,
-                                      QStringLiteral("Are you sure , you want to STOP current game ?"),
-                                      QMessageBox::Yes | QMessageBox::No);
-    if (answer != QMessageBox::Yes)
+    if (!w.view->askYesNo(QStringLiteral("Are you sure , you want to STOP current game ?")))
         return;
-    w.resetGameDisplay();
+    w.enterWaitMode();
     w.router->sendToTable(Tag::WAITMODE);
 }

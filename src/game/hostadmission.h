@@ -2,12 +2,12 @@
 // The host's side of a table's membership: hosting, admission, departure, ping check, Stop Game.
 #include <QString>
 
-class TmainFrm;
+class TGameContext;
 
 class THostAdmission
 {
 public:
-    explicit THostAdmission(TmainFrm &w) : w(w) {}
+    explicit THostAdmission(TGameContext &w) : w(w) {}
 
     void gHostHosting();
     void gHostClientConnect(const QString &ClientIP, int atPort);
@@ -24,5 +24,5 @@ public:
 
 private:
     void updateNewGameButton();
-    TmainFrm &w;
+    TGameContext &w;
 };

@@ -9,8 +9,8 @@
 #include "game/table.h"
 #include "hub/hubclient.h"
 #include "hub/hubserver.h"
-#include "ui/chatpanel.h"
-#include "ui/mainfrm.h"
+#include "game/gamecontext.h"
+#include "game/tableview.h"
 
 bool TMessageRouter::hostActive() const
 {
@@ -139,7 +139,7 @@ void TMessageRouter::gHostDataArrived(const QString &fromIP, int fromPort, const
 void TMessageRouter::refuse(const QString &nick, const QString &what, Refusal why)
 {
     const QString line = nick + QStringLiteral("'s ") + what + QStringLiteral(" was refused: ") + refusalText(why);
-    w.chat->onSystem(line);
+    w.view->addChatSystemLine(line);
     if (w.gHost)
         w.gHost->logNote(line);
 }
@@ -160,9 +160,9 @@ void TMessageRouter::dispatchGameMessage(const QString &fromIP, int fromPort, co
     Q_UNUSED(fromIP);
 
     if (tag == Tag::SYSTEM) {
-        w.chat->onSystem(v1);
+        w.view->addChatSystemLine(v1);
     } else if (tag == Tag::CHAT) {
-        w.chat->onChat(v1, v2);
+        w.view->addChatLine(v1, v2);
     } else if (tag == Tag::CARD) {
         int position = 0;
         if (!strictToInt(v3, &position))

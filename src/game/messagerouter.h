@@ -2,13 +2,13 @@
 // Game messages: sending to the table and routing what arrives to its handler.
 #include <QString>
 
-class TmainFrm;
+class TGameContext;
 enum class Refusal;
 
 class TMessageRouter
 {
 public:
-    explicit TMessageRouter(TmainFrm &w) : w(w) {}
+    explicit TMessageRouter(TGameContext &w) : w(w) {}
 
     // Host: to every client; client: to the host. Nothing while neither hosting nor connected.
     void sendToTable(const QString &tag, const QString &v1 = {}, const QString &v2 = {}, const QString &v3 = {},
@@ -32,5 +32,5 @@ private:
     void refuse(const QString &nick, const QString &what, Refusal why);
     void relay(int fromPort, const QString &tag, const QString &v1, const QString &v2, const QString &v3,
                const QString &v4, const QString &v5, const QString &v6);
-    TmainFrm &w;
+    TGameContext &w;
 };

@@ -1,4 +1,5 @@
 #include "ui/countdown.h"
+#include "game/turnclock.h"
 #include "cards/playcard.h"
 #include "game/gameflow.h"
 #include "rules/handhandling.h"
@@ -11,14 +12,7 @@
 int TCountdown::startValue(int handCount, int tableCount, const QString &firstTableCode,
                            const QString &firstHandCode, int tableValue, int handValue)
 {
-    Q_UNUSED(firstHandCode);
-    if (handCount < tableCount)
-        return 3;
-    if (tableCount >= 1 && tableCount <= 4 && firstTableCode == QLatin1String("12"))
-        return 3;
-    if (tableCount == 1 && handCount == 1 && tableValue > handValue)
-        return 3;
-    return 60;
+    return countdownSeconds(handCount, tableCount, firstTableCode, firstHandCode, tableValue, handValue);
 }
 
 void TCountdown::startCountdown()

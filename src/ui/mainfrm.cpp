@@ -108,19 +108,10 @@ TmainFrm::~TmainFrm()
     delete frmSetting;
     frmSetting = nullptr;
     delete countdown;
-    delete dealEnd;
-    delete flow;
+    destroyGameControl();
     delete hand;
-    delete clientSide;
-    delete admission;
-    delete router;
     countdown = nullptr;
-    dealEnd = nullptr;
-    flow = nullptr;
     hand = nullptr;
-    clientSide = nullptr;
-    admission = nullptr;
-    router = nullptr;
     delete gHost;
     delete gClient;
     gHost = nullptr;
@@ -456,12 +447,8 @@ void TmainFrm::buildMenu()
 
 void TmainFrm::createControllers()
 {
-    router = new TMessageRouter(*this);
-    admission = new THostAdmission(*this);
-    clientSide = new TClientSide(*this);
+    createGameControl(this);
     hand = new THandHandling(*this);
-    flow = new TGameFlow(*this);
-    dealEnd = new TDealEnd(*this);
     countdown = new TCountdown(*this);
     chat = new TChatPanel(*this); // after the controls: it watches txtInput and chatLog
     frmSetting = new TfrmSetting(*this);
@@ -691,6 +678,11 @@ int TmainFrm::countTableCards() const
 
 void TmainFrm::resetGameDisplay()
 {
+    enterWaitMode();
+}
+
+void TmainFrm::showWaitMode()
+{
     for (int s = 1; s <= 4; ++s)
         passLabel(s)->hide();
     restoreIcon();
@@ -700,19 +692,13 @@ void TmainFrm::resetGameDisplay()
     countdown->stop();
     btnStop->setEnabled(false);
     hideTableCards();
-    st.turnSeat = 0;
-    st.startSeat = 0;
-    table.setWaiting();
     txtWhoThrow->hide();
     txtWait->show();
     imgTurn->hide();
     for (QPushButton *b : {btnNew, btnSortN, btnSortF, btnThrow, btnPass, btnCardDown})
         b->setEnabled(false);
-    st.gameOn = false;
     hand->btnCardDownClick();
     hand->showHand(false);
-    if (gHost->Active())
-        btnNew->setEnabled(gHost->ClientCount() > 0);
 }
 
 void TmainFrm::resetConnection()

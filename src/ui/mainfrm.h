@@ -1,12 +1,9 @@
 #pragma once
 // TmainFrm: the table window. It builds and lays out every control, offers the display
-// operations and the hub-event handlers of the window, and owns the game's objects.
-// The game control lives in the controllers below, each in files of its own.
-#include "cards/cardeng.h"
-#include "game/roster.h"
-#include "game/table.h"
-#include "game/tablestate.h"
-#include "rules/rules.h"
+// operations and the hub-event handlers of the window, and is the game's context: the game
+// control (in the core library) changes the table model and shows it through TTableView.
+#include "game/gamecontext.h"
+#include "game/tableview.h"
 #include <QHash>
 #include <QIcon>
 #include <QMainWindow>
@@ -26,18 +23,13 @@ class TPlayCard;
 class TwebText;
 class TwsHUBsvr;
 class TwsHUBcli;
-class TMessageRouter;
-class THostAdmission;
-class TClientSide;
 class THandHandling;
-class TGameFlow;
-class TDealEnd;
 class TCountdown;
 class TChatPanel;
 class TfrmSetting;
 class TBotSeats;
 
-class TmainFrm : public QMainWindow
+class TmainFrm : public QMainWindow, public TGameContext, public TTableView
 {
     Q_OBJECT
 public:
@@ -51,24 +43,10 @@ public:
     QString programDir;             // directory of the executable, ending in a separator
     QString settingsPath() const;   // programDir + "Quadrix.INI"
 
-    // The game's objects
-    TCardEng CardEng1;
-    TCombinationRules rules{CardEng1};
-    TuserInfo roster;
-    TableState st;
-    TTable table{roster, rules};    // hands, table, passes, turn: what the game control reads
-    TwsHUBsvr *gHost = nullptr;
-    TwsHUBcli *gClient = nullptr;
     QTimer *autoPass = nullptr;     // 1000 ms, the turn countdown
-    QTimer *Timer1 = nullptr;       // 10000 ms, the ping time-out
 
-    // Controllers, one concern each
-    TMessageRouter *router = nullptr;
-    THostAdmission *admission = nullptr;
-    TClientSide *clientSide = nullptr;
+    // The window's own controllers
     THandHandling *hand = nullptr;
-    TGameFlow *flow = nullptr;
-    TDealEnd *dealEnd = nullptr;
     TCountdown *countdown = nullptr;
     TChatPanel *chat = nullptr;
     TfrmSetting *frmSetting = nullptr;
@@ -104,17 +82,17 @@ public:
     QLabel *passLabel(int seat) const;
 
     // Display operations
-    void showSeatCards(int seat, bool visible);
-    void placeDealtCard(const QString &nick, int slot, const QString &code);
+    void showSeatCards(int seat, bool visible) override;
+    void placeDealtCard(const QString &nick, int slot, const QString &code) override;
     void hideTableCards();
     int countTableCards() const;
-    void resetGameDisplay();
+    void resetGameDisplay();                          // wait mode
     void resetConnection();
-    void setWhoThrow(const QString &text);            // sets, shows and re-centres txtWhoThrow
-    void setStatusText(const QString &text);
+    void setWhoThrow(const QString &text) override;   // sets, shows and re-centres txtWhoThrow
+    void setStatusText(const QString &text) override;
     QString statusText() const;
-    void setTurnMarker(int seat);                     // moves imgTurn beside screen seat 1..4 and shows it
-    void restoreIcon();                               // the window's own icon back on the task bar
+    void setTurnMarker(int seat) override;            // moves imgTurn beside screen seat 1..4 and shows it
+    void restoreIcon() override;                      // the window's own icon back on the task bar
     void showBlankIcon();
     void setOuterWidth(int outerWidth);               // 363 closes the chat panel, 640 opens it
     bool blankIconShown() const { return m_blankIconShown; }
@@ -141,8 +119,29 @@ public:
     static void setMessageHook(MessageHook hook);
 
     // Lets pending window messages run; the waiting form runs them for about ms milliseconds.
-    void processPending();
-    void waitProcessing(int ms);
+    void processPending() override;
+    void waitProcessing(int ms) override;
+
+    // The rest of what the game control asks of the window (windowview.cpp)
+    void setButtonEnabled(TGameButton button, bool on) override;
+    void showWaitMode() override;
+    void hideWaitPanel() override;
+    void hideSeatCards(int seat, int from, int to) override;
+    void showTableCards(const QStringList &codes) override;
+    void setPassMarker(int seat, bool shown) override;
+    void showSeat(int seat, const QString &nickText, const QString &credit, bool creditShown) override;
+    void setCreditText(int seat, const QString &text) override;
+    void redrawTable() override;
+    void showMessage(TBoxKind kind, const QString &text) override;
+    bool askYesNo(const QString &text) override;
+    void showHand(bool faceUp) override;
+    void sortHandByNumber() override;
+    void lowerAllCards() override;
+    void startCountdown() override;
+    void stopCountdown() override;
+    void addChatSystemLine(const QString &line) override;
+    void addChatLine(const QString &nick, const QString &text) override;
+    QString settingsNick() const override;
     void beep();
     int beepCount() const { return m_beeps; }
 
