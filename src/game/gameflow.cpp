@@ -2,6 +2,7 @@
 #include "cards/cardcode.h"
 #include "game/dealend.h"
 #include "game/messagerouter.h"
+#include "game/moves.h"
 #include "game/protocol.h"
 #include "game/gamecontext.h"
 #include "game/tableview.h"
@@ -333,34 +334,30 @@ void TGameFlow::showTurn(int seat)
 
 void TGameFlow::applyThrow(int port, const QString &nick, int count, const QString &cardList)
 {
+    if (const std::optional<TThrowClaim> claim =
+            parseThrowClaim(QString::number(port), nick, QString::number(count), cardList))
+        applyThrow(*claim);
+}
+
+void TGameFlow::applyThrow(const TThrowClaim &claim)
+{
     if (m_startingDeal) {
-        m_deferred << [this, port, nick, count, cardList] { applyThrow(port, nick, count, cardList); };
+        m_deferred << [this, claim] { applyThrow(claim); };
         return;
     }
     // Between deals there is nothing to throw on.
     if (!w.st.gameOn)
         return;
+    const QString &nick = claim.nick;
     const int n = w.roster.relativeSeat(w.st.myNick, nick);
     if (n == 0)
         return;
     w.view->restoreIcon();
 
-    // The codes the table shows: cut at each "#", at most count of them, skipping what is not a card.
-    TMove move{absoluteSeat(n), {}};
-    if (cardList.contains(QLatin1Char('#'))) {
-        QString rest = cardList;
-        for (int j = 1; j <= std::min(count, 5); ++j) {
-            const int cut = rest.indexOf(QLatin1Char('#'));
-            if (cut < 1)
-                continue;
-            const QString code = rest.left(cut);
-            rest.remove(0, cut + 1);
-            if (isCardCode(code))
-                move.cards << code;
-        }
-    }
+    const TMove move{absoluteSeat(n), claim.shown};
+    const int count = claim.count;
     const int before = w.table.cardCount(move.seat);
-    const bool pass = !cardList.contains(QLatin1Char('#'));
+    const bool pass = claim.pass;
     if (pass)
         w.table.applyMove(TMove{move.seat, {}}, 0);
     else

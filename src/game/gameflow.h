@@ -7,6 +7,7 @@
 #include <functional>
 
 class QTimer;
+struct TThrowClaim;
 class TGameContext;
 
 class TGameFlow
@@ -21,6 +22,9 @@ public:
     void onCard(const QString &nick, int position, const QString &code); // "[CARD]"
     void onUser(const QString &what, const QString &nick, const QString &ip, int port, int seat); // "[USER]"
     void showTurn(int seat);
+    // A throw or pass of any player, as parsed where it arrived.
+    void applyThrow(const TThrowClaim &move);
+    // The same from the four values of a "[THROW]".
     void applyThrow(int port, const QString &nick, int count, const QString &cardList);
     void btnPassClick();
     // The local player's turn is over without a move of its own (the host passed for it).

@@ -70,12 +70,12 @@ void TMessageRouter::gHostDataArrived(const QString &fromIP, int fromPort, const
     const int seat = w.roster.seatOfNick(senderNick);
     if (tag == Tag::NEXTGAME) {
         // Only the last deal's winner asks for the next one; the host's player deals at any time.
-        if (w.st.gameOn || w.flow->dealing())
-            return;
         if (const Refusal why = w.table.checkLeadClaim(seat); why != Refusal::None) {
             refuse(senderNick, QStringLiteral("request for a new deal"), why);
             return;
         }
+        if (w.st.gameOn || w.flow->dealing())
+            return;
         w.flow->btnNewClick();
         return;
     }
@@ -96,9 +96,14 @@ void TMessageRouter::gHostDataArrived(const QString &fromIP, int fromPort, const
         dispatchGameMessage(fromIP, fromPort, tag, v1, v2, v3, v4, v5, v6);
         return;
     }
+    const QString claimName = tag == Tag::THROW      ? QStringLiteral("move")
+                              : tag == Tag::iSTART   ? QStringLiteral("lead claim")
+                              : tag == Tag::GAMEOVER ? QStringLiteral("claim of the deal")
+                                                     : QString();
+    if (claimName.isEmpty())
+        return;
     if (v2 != senderNick) {
-        if (tag == Tag::THROW || tag == Tag::iSTART || tag == Tag::GAMEOVER)
-            refuse(senderNick, QStringLiteral("message"), Refusal::NotSeated);
+        refuse(senderNick, claimName, Refusal::OtherName);
         return;
     }
     if (tag == Tag::THROW) {
@@ -108,15 +113,15 @@ void TMessageRouter::gHostDataArrived(const QString &fromIP, int fromPort, const
         const Refusal why = claim->wellFormed ? w.table.checkMove(TMove{seat, claim->cards}, claim->count)
                                               : Refusal::NotCards;
         if (why != Refusal::None) {
-            refuse(senderNick, QStringLiteral("move"), why);
+            refuse(senderNick, claimName, why);
             return;
         }
-        dispatchGameMessage(fromIP, fromPort, tag, v1, v2, v3, v4, v5, v6);
+        applyThrow(*claim, fromPort, {v1, v2, v3, v4, v5, v6});
         return;
     }
     if (tag == Tag::iSTART) {
         if (const Refusal why = w.table.checkLeadClaim(seat); why != Refusal::None) {
-            refuse(senderNick, QStringLiteral("lead claim"), why);
+            refuse(senderNick, claimName, why);
             return;
         }
         dispatchGameMessage(fromIP, fromPort, tag, v1, v2, v3, v4, v5, v6);
@@ -127,13 +132,22 @@ void TMessageRouter::gHostDataArrived(const QString &fromIP, int fromPort, const
         if (!strictToInt(v1, &claimedPort))
             return;
         if (const Refusal why = w.table.checkDealOver(seat); why != Refusal::None) {
-            refuse(senderNick, QStringLiteral("claim of the deal"), why);
+            refuse(senderNick, claimName, why);
             return;
         }
         // The winner is named by the connection it came from, so a client cannot pass for the host's player.
         dispatchGameMessage(fromIP, fromPort, tag, QString::number(fromPort), v2, v3, v4, v5, v6);
         return;
     }
+}
+
+void TMessageRouter::applyThrow(const TThrowClaim &claim, int fromPort, const QStringList &values)
+{
+    if (!w.st.hosting && claim.nick == w.st.myNick)
+        w.flow->endOwnTurn(); // the host passed for this player: its time was up
+    w.flow->applyThrow(claim);
+    relay(fromPort, Tag::THROW, values.value(0), values.value(1), values.value(2), values.value(3), values.value(4),
+          values.value(5));
 }
 
 void TMessageRouter::refuse(const QString &nick, const QString &what, Refusal why)
@@ -170,13 +184,10 @@ void TMessageRouter::dispatchGameMessage(const QString &fromIP, int fromPort, co
         w.flow->onCard(v2, position, v4);
         return;
     } else if (tag == Tag::THROW) {
-        int count = 0;
-        if (!strictToInt(v3, &count))
-            return;
         // value1 is not used on receipt; the thrower is found by the nick.
-        if (!w.st.hosting && v2 == w.st.myNick)
-            w.flow->endOwnTurn(); // the host passed for this player: its time was up
-        w.flow->applyThrow(lenientToInt(v1), v2, count, v4);
+        if (const std::optional<TThrowClaim> claim = parseThrowClaim(v1, v2, v3, v4))
+            applyThrow(*claim, fromPort, {v1, v2, v3, v4, v5, v6});
+        return;
     } else if (tag == Tag::NEWGAME) {
         w.flow->startDeal();
         return;

@@ -11,8 +11,14 @@ struct TThrowClaim
     int count = 0;        // the card count the sender gave
     QStringList cards;    // the card list, in the sender's order
     bool wellFormed = false; // every piece a card, nothing else in the list
+    // What a receiver shows and applies: the list cut at each "#", at most count pieces (and at most
+    // five), pieces that are not cards left out. A list without "#" is a pass.
+    QStringList shown;
+    bool pass = true;
 };
 
 // Empty when the count is not a number: such a message is dropped as it stands.
+// The claim of one's own move, made from the cards thrown (none for a pass).
+TThrowClaim ownThrowClaim(int port, const QString &nick, const QStringList &cards);
 std::optional<TThrowClaim> parseThrowClaim(const QString &port, const QString &nick, const QString &count,
                                            const QString &list);

@@ -11,6 +11,8 @@ QString refusalText(Refusal why)
         return {};
     case Refusal::NotSeated:
         return QStringLiteral("not seated");
+    case Refusal::OtherName:
+        return QStringLiteral("sent in another player's name");
     case Refusal::NoDeal:
         return QStringLiteral("no deal is running");
     case Refusal::NotYourTurn:
@@ -213,8 +215,6 @@ Refusal TTable::checkMove(const TMove &move, int claimedCount) const
         return Refusal::Illegal;
     if (!holds(move.seat, move.cards))
         return Refusal::NotInHand;
-    if (!m_tableCards.isEmpty() && move.cards.size() != m_tableCards.size())
-        return Refusal::TooWeak;
     // The same test the thrower's own copy made before sending.
     if (!m_rules.isValidThrow(move.cards, int(move.cards.size()), {}))
         return Refusal::Illegal;

@@ -15,6 +15,7 @@ enum class TablePhase { Waiting, Dealing, Playing, DealOver };
 enum class Refusal {
     None,
     NotSeated,
+    OtherName,
     NoDeal,
     NotYourTurn,
     CountMismatch,
