@@ -18,6 +18,9 @@ constexpr int kAttemptPauseMs = 20;
 constexpr int kMaxAttempts = 5;
 constexpr int kReadPiece = 64 * 1024;
 constexpr int kLingerMs = 3000; // how long a closed connection may take to hand over its last bytes
+// Messages waiting for one connection beyond either cap: that copy has stopped reading.
+constexpr int kQueueCapMessages = 2000;
+constexpr qint64 kQueueCapBytes = 1024 * 1024;
 
 const QString kChatDroppedNotice = QStringLiteral("[*] Too many lines at once: the host drops your lines for now.");
 
@@ -198,9 +201,7 @@ bool TwsHUBsvr::queueForClients(Pick pick, int port, const QString &Protocol, co
 {
     QByteArray frame;
     bool queued = false;
-    // Copied: a connection past its cap is closed later, but the walk must not see the list change.
-    const QList<Conn *> conns = m_conns;
-    for (Conn *c : conns) {
+    for (Conn *c : std::as_const(m_conns)) {
         if (c->overflowed || !c->socket || c->socket->state() != QAbstractSocket::ConnectedState)
             continue;
         const bool picked = pick == Pick::All || (pick == Pick::AllExcept ? c->port != port : c->port == port);
@@ -228,9 +229,9 @@ void TwsHUBsvr::queueFrame(Conn *c, const QByteArray &frame, bool chat)
         c->sendAt = QDeadlineTimer(kTickMs + std::max<qint64>(0, c->quietUntil.remainingTime()), Qt::PreciseTimer);
     }
     c->queue.push(frame, chat);
-    if (c->queue.count() <= m_capMessages && c->queue.bytes() <= m_capBytes)
+    if (c->queue.count() <= kQueueCapMessages && c->queue.bytes() <= kQueueCapBytes)
         return;
-    // A copy this far behind has stopped reading: it leaves, the others go on.
+    // It leaves, the others go on.
     c->overflowed = true;
     c->queue.clear();
     QTimer::singleShot(0, c->socket, [this, socket = c->socket] {
@@ -361,12 +362,6 @@ void TwsHUBsvr::setChatLimit(int lines, int windowMs)
 {
     m_chatLines = lines;
     m_chatWindowMs = windowMs;
-}
-
-void TwsHUBsvr::setQueueCap(int messages, qint64 bytes)
-{
-    m_capMessages = messages;
-    m_capBytes = bytes;
 }
 
 int TwsHUBsvr::queuedMessages() const

@@ -68,10 +68,6 @@ public:
     void setChatLimit(int lines, int windowMs);
     int chatLimitLines() const { return m_chatLines; }
     int chatLimitWindowMs() const { return m_chatWindowMs; }
-    // A connection whose waiting messages pass either cap is closed as if it had left.
-    void setQueueCap(int messages, qint64 bytes);
-    int queueCapMessages() const { return m_capMessages; }
-    qint64 queueCapBytes() const { return m_capBytes; }
 
     int queuedMessages() const;
 
@@ -125,8 +121,6 @@ private:
     int m_seatTimeoutMs = 15000;
     int m_chatLines = 10;
     int m_chatWindowMs = 10000;
-    int m_capMessages = 2000;
-    qint64 m_capBytes = 1024 * 1024;
     bool m_active = false;
     int m_port = 5000;
     int m_boundPort = -1;              // the Port value used by the running listener

@@ -72,6 +72,7 @@ void TestHostLoad::chatFloodDuringDealAndPing()
     // A move while the relayed lines still wait for the guests: it goes ahead of them.
     QVERIFY(host->gHost->queuedMessages() > 0);
     QVERIFY2(check.playMove(), qPrintable(check.problem()));
+    qInfo("a move during the flood took %lld ms, the slowest of four before it %lld ms", check.lastMoveMs(), normalMs);
     QVERIFY2(check.lastMoveMs() <= 2 * normalMs,
              qPrintable(QStringLiteral("%1 ms, normally %2 ms").arg(check.lastMoveMs()).arg(normalMs)));
 
