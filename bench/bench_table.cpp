@@ -48,14 +48,19 @@ constexpr double kServerTickMs = 5;
 constexpr double kServerPauseMs = 20;
 constexpr double kClientTickMs = 5;
 constexpr double kClientReceiveTickMs = 5; // a guest parses each received chunk one tick later
-constexpr int kGuests = 3;
 
 QElapsedTimer clockStart;
 double nowMs() { return double(clockStart.nsecsElapsed()) / 1e6; }
 
-// The time at which the n-th of n messages queued at once at the host leaves it (the first one after
-// one tick, every further one a tick and a pause later).
+// The time at which the n-th of n messages queued at once for one connection leaves the host (the
+// first one after one tick, every further one a tick and a pause later). Each connection has its own
+// queue, so this is also when the n-th message has left for every connection.
 double hostQueueMs(int n) { return kServerTickMs + (n - 1) * (kServerTickMs + kServerPauseMs); }
+
+// What the host sends to each other copy for a guest's throw: the turn, then the throw itself.
+constexpr int kMoveMessages = 2;
+// What the host sends to each guest for a deal: thirteen cards, then the start of the deal.
+constexpr int kDealMessages = 14;
 
 long statusKb(const char *key)
 {
@@ -458,7 +463,7 @@ int main(int argc, char *argv[])
     std::vector<double> guestThrowMs, dealMs, dealFloorMs;
     double dealStall = 0, playStall = 0;
     int deals = 0, moves = 0, hostMoves = 0, passes = 0;
-    const double moveFloor = kClientTickMs + hostQueueMs(kGuests + (kGuests - 1)) + kClientReceiveTickMs;
+    const double moveFloor = kClientTickMs + hostQueueMs(kMoveMessages) + kClientReceiveTickMs;
 
     while ((int(guestThrowMs.size()) < wantThrows || deals < 5) && deals < 100) {
         if (!waitFor([&table] { return table.quiet() && !table.anyInDeal(); }, 20000)) {
@@ -487,7 +492,7 @@ int main(int argc, char *argv[])
         for (double t : table.dealStarted())
             last = std::max(last, t);
         dealMs.push_back(last - t0);
-        dealFloorMs.push_back((presser == hostWin ? 0 : kClientTickMs) + hostQueueMs(13 * kGuests + kGuests)
+        dealFloorMs.push_back((presser == hostWin ? 0 : kClientTickMs) + hostQueueMs(kDealMessages)
                               + kClientReceiveTickMs);
         dealStall = std::max(dealStall, meter.phaseMax());
         ++deals;
@@ -579,10 +584,11 @@ int main(int argc, char *argv[])
     std::printf("%d deals, %d moves (%d by the host, %d passes), %d guest throws timed; %lld messages of "
                 "%.1f MB parsed per round\n",
                 deals, moves, hostMoves, passes, lat.n, static_cast<long long>(plain.messages), plain.megabytes);
-    std::printf("floors: move = guest tick %.0f + host queue of %d messages %.0f + receive tick %.0f ms; "
-                "deal = host queue of %d messages %.0f + receive tick %.0f ms (+ %.0f when a guest presses)\n",
-                kClientTickMs, 2 * kGuests - 1, hostQueueMs(2 * kGuests - 1), kClientReceiveTickMs, 14 * kGuests,
-                hostQueueMs(14 * kGuests), kClientReceiveTickMs, kClientTickMs);
+    std::printf("floors (a send queue per connection): move = guest tick %.0f + host queue of %d messages per "
+                "copy %.0f + receive tick %.0f ms; deal = host queue of %d messages per copy %.0f + receive tick "
+                "%.0f ms (+ %.0f when a guest presses)\n",
+                kClientTickMs, kMoveMessages, hostQueueMs(kMoveMessages), kClientReceiveTickMs, kDealMessages,
+                hostQueueMs(kDealMessages), kClientReceiveTickMs, kClientTickMs);
     if (!boxes.isEmpty())
         std::printf("message boxes shown: %s\n", qPrintable(boxes.join(QStringLiteral(" | "))));
     return 0;

@@ -94,6 +94,7 @@ void THostAdmission::onRequestJoin(const QString &fromIP, int fromPort, const QS
         updateNewGameButton();
         return;
     }
+    w.gHost->markSeated(fromPort);
     // A newcomer never received a running ping, so it is spared by it.
     if (w.roster.user(seat).nick == nick)
         w.roster.user(seat).alive = true;

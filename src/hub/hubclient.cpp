@@ -95,6 +95,8 @@ void TwsHUBcli::setActive(bool on)
             QTimer::singleShot(0, this, [this] { socketError(QAbstractSocket::ConnectionRefusedError); });
         } else if (parseNumericAddress(m_host, &numeric)) {
             m_socket->connectToHost(QHostAddress(numeric), quint16(m_port));
+        } else if (const QHostAddress v6(m_host.trimmed()); v6.protocol() == QAbstractSocket::IPv6Protocol) {
+            m_socket->connectToHost(v6, quint16(m_port));
         } else {
             m_socket->connectToHost(m_host, quint16(m_port), QIODevice::ReadWrite, QAbstractSocket::IPv4Protocol);
         }

@@ -1,7 +1,10 @@
 #include "hub/hubserver.h"
 
+#include "hub/chatlimit.h"
 #include "hub/hublog.h"
+#include "hub/sendqueue.h"
 
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QSysInfo>
 #include <QTcpServer>
@@ -15,6 +18,19 @@ constexpr int kAttemptPauseMs = 20;
 constexpr int kMaxAttempts = 5;
 constexpr int kReadPiece = 64 * 1024;
 constexpr int kLingerMs = 3000; // how long a closed connection may take to hand over its last bytes
+// Messages waiting for one connection beyond either cap: that copy has stopped reading.
+constexpr int kQueueCapMessages = 2000;
+constexpr qint64 kQueueCapBytes = 1024 * 1024;
+
+const QString kChatDroppedNotice = QStringLiteral("[*] Too many lines at once: the host drops your lines for now.");
+
+// An IPv4 peer of the dual-stack listener shows its plain dotted address, as everywhere else.
+QString plainAddress(const QHostAddress &address)
+{
+    bool mapped = false;
+    const quint32 v4 = address.toIPv4Address(&mapped);
+    return mapped ? QHostAddress(v4).toString() : address.toString();
+}
 
 QString sentLine(const QString &Protocol, const QString &v1, const QString &v2, const QString &v3,
                  const QString &v4, const QString &v5, const QString &v6)
@@ -60,6 +76,12 @@ struct TwsHUBsvr::Conn
     QString ip;
     int port = 0;
     FrameReader reader;
+    TSendQueue queue;
+    QDeadlineTimer sendAt;     // when the next waiting message may leave
+    QDeadlineTimer quietUntil; // the pause after the last send attempts
+    TChatLimit chat;
+    bool seated = false;
+    bool overflowed = false;   // past a cap: closed once the running handler is done
 };
 
 QString HostingErrorText(int port, QAbstractSocket::SocketError error)
@@ -76,7 +98,7 @@ TwsHUBsvr::TwsHUBsvr(const QString &name, QObject *parent)
     m_sendTimer->setSingleShot(true);
     m_sendTimer->setTimerType(Qt::PreciseTimer);
     m_sendTimer->setInterval(kTickMs);
-    connect(m_sendTimer, &QTimer::timeout, this, &TwsHUBsvr::pumpSendQueue);
+    connect(m_sendTimer, &QTimer::timeout, this, &TwsHUBsvr::pumpSendQueues);
     connect(m_server, &QTcpServer::newConnection, this, &TwsHUBsvr::acceptConnections);
 }
 
@@ -95,8 +117,7 @@ void TwsHUBsvr::setActive(bool on)
     if (!on) {
         // Nothing of the dropped connections travels on, either way, once hosting stopped.
         m_inbound.clear();
-        m_sendQueue.clear();
-        m_sendPorts.clear();
+        m_sendTimer->stop();
         dropAllConnections();
         m_server->close();
         m_boundPort = -1;
@@ -105,7 +126,11 @@ void TwsHUBsvr::setActive(bool on)
     }
     if (!m_server->isListening()) {
         const bool valid = m_port >= 0 && m_port <= 65535;
-        if (!valid || !m_server->listen(QHostAddress::AnyIPv4, quint16(m_port))) {
+        // Both families where the system has IPv6, else IPv4 alone.
+        const bool listening = valid
+                               && (m_server->listen(QHostAddress::Any, quint16(m_port))
+                                   || m_server->listen(QHostAddress::AnyIPv4, quint16(m_port)));
+        if (!listening) {
             const auto error = valid ? m_server->serverError() : QAbstractSocket::UnsupportedSocketOperationError;
             m_lastError = valid ? m_server->errorString() : QStringLiteral("Port out of range");
             const QString text = HostingErrorText(m_port, error);
@@ -174,83 +199,135 @@ bool TwsHUBsvr::queueForClients(Pick pick, int port, const QString &Protocol, co
                                 const QString &v2, const QString &v3, const QString &v4, const QString &v5,
                                 const QString &v6)
 {
+    QByteArray frame;
     bool queued = false;
-    for (const Conn *c : std::as_const(m_conns)) {
-        if (!c->socket || c->socket->state() != QAbstractSocket::ConnectedState)
+    for (Conn *c : std::as_const(m_conns)) {
+        if (c->overflowed || !c->socket || c->socket->state() != QAbstractSocket::ConnectedState)
             continue;
         const bool picked = pick == Pick::All || (pick == Pick::AllExcept ? c->port != port : c->port == port);
         if (!picked)
             continue;
-        if (m_logEnabled)
+        // One addressee is one port: should two connections share it, both get the message, logged once.
+        if (m_logEnabled && !(pick == Pick::One && queued))
             AppendLog(logName(), sentLine(Protocol, v1, v2, v3, v4, v5, v6));
-        m_sendQueue.append(BuildFrame(Protocol, v1, v2, v3, v4, v5, v6, m_encrypt, m_key));
-        m_sendPorts.append(c->port);
+        if (frame.isEmpty())
+            frame = BuildFrame(Protocol, v1, v2, v3, v4, v5, v6, m_encrypt, m_key);
+        queueFrame(c, frame, IsChatTag(Protocol));
         queued = true;
-        if (pick == Pick::One)
-            break;
     }
-    if (pick == Pick::One ? queued : !m_conns.isEmpty())
-        startPump();
+    if (!m_sending)
+        schedulePump();
     return queued;
 }
 
-void TwsHUBsvr::startPump()
+void TwsHUBsvr::queueFrame(Conn *c, const QByteArray &frame, bool chat)
 {
-    if (m_sending || m_sendTimer->isActive())
+    if (c->overflowed)
         return;
-    m_sendTimer->start(kTickMs + int(m_quietUntil.remainingTime()));
+    if (c->queue.isEmpty()) {
+        // A tick after queueing, or after the pause of the connection's last message.
+        c->sendAt = QDeadlineTimer(kTickMs + std::max<qint64>(0, c->quietUntil.remainingTime()), Qt::PreciseTimer);
+    }
+    c->queue.push(frame, chat);
+    if (c->queue.count() <= kQueueCapMessages && c->queue.bytes() <= kQueueCapBytes)
+        return;
+    // It leaves, the others go on.
+    c->overflowed = true;
+    c->queue.clear();
+    QTimer::singleShot(0, c->socket, [this, socket = c->socket] {
+        if (findConn(socket))
+            closeConnection(socket);
+    });
 }
 
-void TwsHUBsvr::pumpSendQueue()
+void TwsHUBsvr::tellChatDropped(Conn *c)
 {
+    if (m_logEnabled)
+        AppendLog(logName(), sentLine(QStringLiteral("[SYSTEM]"), kChatDroppedNotice, {}, {}, {}, {}, {}));
+    queueFrame(c, BuildFrame(QStringLiteral("[SYSTEM]"), kChatDroppedNotice, {}, {}, {}, {}, {}, m_encrypt, m_key),
+               true);
+    if (!m_sending)
+        schedulePump();
+}
+
+void TwsHUBsvr::schedulePump()
+{
+    qint64 earliest = -1;
+    for (const Conn *c : std::as_const(m_conns)) {
+        if (c->queue.isEmpty())
+            continue;
+        const qint64 wait = std::max<qint64>(0, c->sendAt.remainingTime());
+        earliest = earliest < 0 ? wait : std::min(earliest, wait);
+    }
+    if (earliest < 0)
+        m_sendTimer->stop();
+    else
+        m_sendTimer->start(int(earliest));
+}
+
+void TwsHUBsvr::pumpSendQueues()
+{
+    // Every connection whose next message is due sends it now; each keeps its own pace.
     m_sending = true;
-    int attempts = 0;
-    if (m_sendQueue.isEmpty() || m_sendPorts.isEmpty()) {
-        m_sendQueue.clear();
-        m_sendPorts.clear();
-    } else {
-        // Taken off the queue first: handlers of OnBusy may queue more behind it.
-        const QByteArray message = m_sendQueue.takeFirst();
-        const int port = m_sendPorts.takeFirst();
-        struct Target
-        {
-            QPointer<QTcpSocket> socket;
-            QString ip;
-        };
-        QList<Target> targets;
-        for (const Conn *c : std::as_const(m_conns)) {
-            if (c->port == port && c->socket && c->socket->state() == QAbstractSocket::ConnectedState)
-                targets.append({c->socket, c->ip});
-        }
-        QPointer<TwsHUBsvr> self(this);
-        for (const Target &t : std::as_const(targets)) {
-            qint64 result = 0;
-            int tries = 0;
-            // Connections can go away while OnBusy lets other events run.
-            while (result == 0 && m_server->isListening() && t.socket && findConn(t.socket)
-                   && t.socket->state() == QAbstractSocket::ConnectedState) {
-                result = t.socket->write(message);
-                if (result > 0)
-                    t.socket->flush();
-                ++tries;
-                ++attempts;
-                emit OnBusy(this);
-                if (!self)
-                    return;
-                if (result == 0 && tries == kMaxAttempts) {
-                    emit OnClientSendFail(t.ip, port);
-                    if (!self)
-                        return;
-                    break;
-                }
-            }
-        }
+    QList<QPointer<QTcpSocket>> due;
+    for (const Conn *c : std::as_const(m_conns)) {
+        if (!c->queue.isEmpty() && c->sendAt.hasExpired())
+            due.append(c->socket);
+    }
+    for (const QPointer<QTcpSocket> &socket : std::as_const(due)) {
+        // Connections can go away while OnBusy lets other events run.
+        Conn *c = findConn(socket);
+        if (c && !c->queue.isEmpty() && !sendHead(c))
+            return;
     }
     m_sending = false;
-    const int pause = attempts * kAttemptPauseMs;
-    m_quietUntil = QDeadlineTimer(pause, Qt::PreciseTimer);
-    if (!m_sendQueue.isEmpty())
-        m_sendTimer->start(kTickMs + pause);
+    schedulePump();
+}
+
+bool TwsHUBsvr::sendHead(Conn *c)
+{
+    const QPointer<QTcpSocket> socket = c->socket;
+    if (!socket || socket->state() != QAbstractSocket::ConnectedState) {
+        c->queue.clear();
+        return true;
+    }
+    // Bytes the system did not take yet mean a peer that does not read: the message waits here,
+    // where it counts against the cap.
+    if (socket->bytesToWrite() > 0)
+        socket->flush();
+    if (socket->bytesToWrite() > 0) {
+        c->sendAt = QDeadlineTimer(kTickMs + kAttemptPauseMs, Qt::PreciseTimer);
+        return true;
+    }
+    // Taken off the queue first: handlers of OnBusy may queue more behind it.
+    const QByteArray message = c->queue.takeNext();
+    const QString ip = c->ip;
+    const int port = c->port;
+    QPointer<TwsHUBsvr> self(this);
+    qint64 result = 0;
+    int tries = 0;
+    while (result == 0 && m_server->isListening() && socket && findConn(socket)
+           && socket->state() == QAbstractSocket::ConnectedState) {
+        result = socket->write(message);
+        if (result > 0)
+            socket->flush();
+        ++tries;
+        emit OnBusy(this);
+        if (!self)
+            return false;
+        if (result == 0 && tries == kMaxAttempts) {
+            emit OnClientSendFail(ip, port);
+            if (!self)
+                return false;
+            break;
+        }
+    }
+    if (Conn *after = findConn(socket)) {
+        const int pause = tries * kAttemptPauseMs;
+        after->quietUntil = QDeadlineTimer(pause, Qt::PreciseTimer);
+        after->sendAt = QDeadlineTimer(kTickMs + pause, Qt::PreciseTimer);
+    }
+    return true;
 }
 
 bool TwsHUBsvr::DropClient(int port)
@@ -270,9 +347,35 @@ QString TwsHUBsvr::LocalHostName()
     return m_computerName;
 }
 
+bool TwsHUBsvr::markSeated(int port)
+{
+    for (Conn *c : std::as_const(m_conns)) {
+        if (c->port == port && c->socket && c->socket->state() == QAbstractSocket::ConnectedState) {
+            c->seated = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+void TwsHUBsvr::setChatLimit(int lines, int windowMs)
+{
+    m_chatLines = lines;
+    m_chatWindowMs = windowMs;
+}
+
+int TwsHUBsvr::queuedMessages() const
+{
+    int n = 0;
+    for (const Conn *c : m_conns)
+        n += c->queue.count();
+    return n;
+}
+
 QString TwsHUBsvr::LocalIP()
 {
-    if (m_localAddress.isEmpty() || m_localAddress == QLatin1String("0.0.0.0"))
+    // Listening on every address of both families reads "::" or "0.0.0.0": nothing to show.
+    if (m_localAddress.isEmpty() || m_localAddress == QLatin1String("0.0.0.0") || m_localAddress == QLatin1String("::"))
         m_localAddress = PreferredLocalAddress();
     return m_localAddress;
 }
@@ -297,7 +400,7 @@ void TwsHUBsvr::acceptConnections()
             break;
         auto *c = new Conn;
         c->socket = socket;
-        c->ip = socket->peerAddress().toString();
+        c->ip = plainAddress(socket->peerAddress());
         c->port = socket->peerPort();
         connect(socket, &QIODevice::readyRead, this, [this, socket] { readConnection(socket); });
         connect(socket, &QAbstractSocket::disconnected, this, [this, socket] { connectionClosed(socket); });
@@ -316,6 +419,14 @@ void TwsHUBsvr::acceptConnections()
             continue;
         }
         m_clientCount = int(m_conns.size());
+        // Strangers must not hold the seats: a connection that is not seated in time is closed.
+        if (m_seatTimeoutMs > 0) {
+            QTimer::singleShot(m_seatTimeoutMs, socket, [this, socket] {
+                const Conn *c = findConn(socket);
+                if (c && !c->seated)
+                    closeConnection(socket);
+            });
+        }
         emit OnClientConnect(ip, port);
         if (!self)
             return;
@@ -336,8 +447,16 @@ void TwsHUBsvr::readConnection(QTcpSocket *socket)
         if (chunk.isEmpty())
             break;
         const QList<HubMessage> messages = c->reader.feed(chunk, m_encrypt, m_key, true, log);
-        for (const HubMessage &m : messages)
+        for (const HubMessage &m : messages) {
+            if (IsChatTag(m.Protocol)) {
+                const auto verdict = c->chat.admit(QDeadlineTimer::current().deadline(), m_chatLines, m_chatWindowMs);
+                if (verdict == TChatLimit::Verdict::DropAndTell)
+                    tellChatDropped(c);
+                if (verdict != TChatLimit::Verdict::Pass)
+                    continue;
+            }
             m_inbound.append({c->ip, c->port, m});
+        }
     }
     deliverInbound();
 }

@@ -3,7 +3,6 @@
 #include "hub/wire.h"
 #include <QList>
 #include <QAbstractSocket>
-#include <QDeadlineTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -60,7 +59,19 @@ public:
     // A line of the host's own in the message log, when logging is on.
     void logNote(const QString &line);
 
-    int queuedMessages() const { return int(m_sendQueue.size()); }
+    // Admission tells the hub that a connection holds a seat: it is no longer closed for
+    // staying unseated. False when no connection has that port.
+    bool markSeated(int port);
+    // A connection not seated within this time is closed (0: never).
+    void setSeatTimeoutMs(int ms) { m_seatTimeoutMs = ms; }
+    int seatTimeoutMs() const { return m_seatTimeoutMs; }
+    // Chat and system lines of one connection beyond this many in any such window are dropped
+    // (lines 0: no limit); the sender is told so in a system line.
+    void setChatLimit(int lines, int windowMs);
+    int chatLimitLines() const { return m_chatLines; }
+    int chatLimitWindowMs() const { return m_chatWindowMs; }
+
+    int queuedMessages() const;
 
 signals:
     void OnHosting(QObject *sender);
@@ -87,8 +98,11 @@ private:
     enum class Pick { All, AllExcept, One };
     bool queueForClients(Pick pick, int port, const QString &Protocol, const QString &v1, const QString &v2,
                          const QString &v3, const QString &v4, const QString &v5, const QString &v6);
-    void startPump();
-    void pumpSendQueue();
+    void queueFrame(Conn *c, const QByteArray &frame, bool chat);
+    void tellChatDropped(Conn *c);
+    void schedulePump();
+    void pumpSendQueues();
+    bool sendHead(Conn *c);
     void acceptConnections();
     void readConnection(QTcpSocket *socket);
     void connectionClosed(QTcpSocket *socket);
@@ -104,11 +118,11 @@ private:
     QList<Conn *> m_conns;             // in accept order
     QList<Inbound> m_inbound;          // parsed, waiting for OnDataArrived
     bool m_delivering = false;
-    QList<QByteArray> m_sendQueue;
-    QList<int> m_sendPorts;            // remote port of each queued message
-    QTimer *m_sendTimer = nullptr;
-    QDeadlineTimer m_quietUntil;       // the pause after the last send attempts
+    QTimer *m_sendTimer = nullptr;     // due at the earliest time a connection may send again
     bool m_sending = false;
+    int m_seatTimeoutMs = 15000;
+    int m_chatLines = 10;
+    int m_chatWindowMs = 10000;
     bool m_active = false;
     int m_port = 5000;
     int m_boundPort = -1;              // the Port value used by the running listener
