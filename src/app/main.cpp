@@ -3,11 +3,15 @@
 #include "ui/pictures.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 
 #include <csignal>
+#include <cstdio>
+#include <optional>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -34,7 +38,7 @@ void watchTerminationSignals(TmainFrm &window)
         char buf[16];
         while (::read(signalPipe[1], buf, sizeof buf) > 0) {
         }
-        window.close(); // a signal ends the program like the close button: the settings are saved
+        window.closeUnattended(); // like the close button (the settings are saved), but without a box
     });
     struct sigaction sa = {};
     sa.sa_handler = onTerminate;
@@ -44,15 +48,48 @@ void watchTerminationSignals(TmainFrm &window)
     ::sigaction(SIGINT, &sa, nullptr);
 }
 
+// --help and --version are answered on the terminal, without a display; every other argument is
+// ignored as before. The exit code when the program is to end here.
+std::optional<int> answerCommandLine(int argc, char *argv[])
+{
+    if (argc < 2)
+        return std::nullopt;
+    QCoreApplication app(argc, argv); // the parser takes the program's name from it
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Quadrix v1.11: a card game for four players at one table over TCP. One copy hosts the table,\n"
+        "the others join it (Connection > Connect); computer players fill empty seats.\n\n"
+        "The nick, host and port are kept in Quadrix.INI beside the program, or, when that folder\n"
+        "cannot be written, in %1.")
+                                         .arg(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.parse(QCoreApplication::arguments());
+    // The toolkit's own options are not taken either: --help-all shows the same.
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::fputs("Quadrix v1.11\n", stdout);
+        return 0;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    // The program takes no parameters: only the program name reaches the toolkit.
+    QCoreApplication::setApplicationName(QStringLiteral("quadrix")); // names the user's folders
+    if (const std::optional<int> answered = answerCommandLine(argc, argv))
+        return *answered;
+
+    // Only the program name reaches the toolkit: arguments change nothing.
     int qtArgc = argc > 0 ? 1 : 0;
     char *qtArgv[] = {argc > 0 ? argv[0] : nullptr, nullptr};
     QApplication app(qtArgc, qtArgv);
-    QApplication::setApplicationName(QStringLiteral("Quadrix v1.11"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUADRIX_APP_ID));
     QApplication::setApplicationDisplayName(QStringLiteral("Quadrix v1.11"));
     QApplication::setWindowIcon(windowIcon());
 

@@ -1,22 +1,41 @@
 #include "hub/hublog.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QNetworkInterface>
+#include <QStandardPaths>
 #include <QTime>
+
+namespace {
+
+// False when the file could not be opened; a failed write is not retried elsewhere.
+bool appendLine(const QString &path, const QByteArray &line)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        return false;
+    file.write(line);
+    return true;
+}
+
+} // namespace
 
 void AppendLog(const QString &fileName, const QString &entry)
 {
     // The log is a by-product: whatever goes wrong here must not reach the caller.
     if (fileName.isEmpty())
         return;
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-        return;
     const QString line = QLatin1Char('[') + QTime::currentTime().toString(QStringLiteral("hh:mm:ss"))
                          + QStringLiteral("] ") + entry + QLatin1Char('\n');
-    file.write(line.toLatin1());
-    file.close();
+    const QByteArray bytes = line.toLatin1();
+    if (appendLine(fileName, bytes) || !QFileInfo(fileName).isRelative())
+        return;
+    // The working folder cannot be written (an installed program started from a system folder).
+    const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    if (!userFolder.isEmpty() && QDir().mkpath(userFolder))
+        appendLine(QDir(userFolder).filePath(fileName), bytes);
 }
 
 QString SocketErrorText(int kind)

@@ -6,6 +6,8 @@
 #include <functional>
 
 // Appends "[hh:mm:ss] " + entry to the file; a failure is swallowed and never stops a message.
+// A file named without a folder that cannot be written in the working folder goes to the user's
+// data folder (QStandardPaths::AppLocalDataLocation).
 void AppendLog(const QString &fileName, const QString &entry);
 QString SocketErrorText(int kind);
 

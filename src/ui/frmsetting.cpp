@@ -6,6 +6,7 @@
 #include "ui/portinput.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -189,6 +190,7 @@ void TfrmSetting::loadSettings()
 bool TfrmSetting::saveSettings()
 {
     const QString path = w.settingsPath();
+    QDir().mkpath(QFileInfo(path).absolutePath()); // the user's folder may not exist yet
     QSettings s(path, QSettings::IniFormat);
     s.beginGroup(kSection);
     s.setValue(kNickKey, w.st.myNick);

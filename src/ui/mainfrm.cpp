@@ -13,6 +13,7 @@
 #include "ui/botseats.h"
 #include "ui/chatpanel.h"
 #include "ui/countdown.h"
+#include "ui/fileplace.h"
 #include "ui/frmsetting.h"
 #include "ui/pictures.h"
 #include "ui/webtext.h"
@@ -20,6 +21,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDebug>
+#include <QDialog>
 #include <QEventLoop>
 #include <QFrame>
 #include <QLabel>
@@ -28,6 +31,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
@@ -120,11 +124,15 @@ TmainFrm::~TmainFrm()
         mainFrm = nullptr;
 }
 
-QString TmainFrm::settingsPath() const { return programDir + QStringLiteral("Quadrix.INI"); }
+QString TmainFrm::settingsPath() const
+{
+    return writablePlace(programDir, QStringLiteral("Quadrix.INI"), userConfigDir);
+}
 
 void TmainFrm::FormCreate()
 {
     programDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    userConfigDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     roster.clearAll();
     QApplication::setApplicationDisplayName(kVersion);
     setWindowTitle(QLatin1Char(' ') + kVersion);
@@ -570,14 +578,29 @@ void TmainFrm::closeEvent(QCloseEvent *e)
     QMainWindow::closeEvent(e);
 }
 
+void TmainFrm::closeUnattended()
+{
+    m_unattended = true;
+    // Rejected first: a dialog still shown would keep the program running after the window closed.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows)
+        if (auto *dialog = qobject_cast<QDialog *>(window); dialog && dialog->isVisible())
+            dialog->reject();
+    close();
+}
+
 void TmainFrm::FormDestroy()
 {
     if (m_destroyed)
         return;
     m_destroyed = true;
-    if (frmSetting && !frmSetting->saveSettings())
-        showMessage(QMessageBox::Critical,
-                    QStringLiteral("The settings could not be saved to %1").arg(settingsPath()));
+    if (frmSetting && !frmSetting->saveSettings()) {
+        const QString failure = QStringLiteral("The settings could not be saved to %1").arg(settingsPath());
+        if (m_unattended)
+            qCritical().noquote() << failure;
+        else
+            showMessage(QMessageBox::Critical, failure);
+    }
     // The program is ending: the connection events that follow would only reset a table nobody sees.
     const bool hostBlocked = gHost->blockSignals(true);
     const bool clientBlocked = gClient->blockSignals(true);

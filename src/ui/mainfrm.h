@@ -40,8 +40,12 @@ public:
     void FormCreate();
     void FormShow();
     void FormDestroy();
+    // Ends the program for a termination signal: nothing may wait for an answer, not even a box
+    // already open, and a failure to save is told on the standard error instead of in a box.
+    void closeUnattended();
     QString programDir;             // directory of the executable, ending in a separator
-    QString settingsPath() const;   // programDir + "Quadrix.INI"
+    QString userConfigDir;          // the user's configuration folder, for when programDir is not writable
+    QString settingsPath() const;   // "Quadrix.INI" in programDir, or in userConfigDir (see fileplace.h)
 
     QTimer *autoPass = nullptr;     // 1000 ms, the turn countdown
 
@@ -169,6 +173,7 @@ private:
     int m_beeps = 0;
     bool m_shownOnce = false;
     bool m_destroyed = false;
+    bool m_unattended = false;      // ending for a signal: no message box
 };
 
 extern TmainFrm *mainFrm; // the program's window (the first one created)

@@ -1,10 +1,12 @@
 #!/bin/sh
-# Runs inside an X server (xvfb-run): starts the program given as $1 with no arguments, waits up to
-# $2 seconds for its window " Quadrix v1.11", then sends SIGTERM, which the program handles as a
-# window close, and exits with the program's exit code (97 when no window came).
-exe="$1"
-limit=$(( ${2:-30} * 10 ))
-QT_QPA_PLATFORM=xcb "$exe" &
+# Runs inside an X server (xvfb-run): run_and_close.sh SECONDS COMMAND [ARG...] starts the command
+# (the program, or a launcher that executes it in its own place, such as setpriv or env), waits up
+# to SECONDS for its window " Quadrix v1.11", then sends SIGTERM, which the program handles as a
+# window close. Prints how long the program took to end after the signal and exits with the
+# program's exit code (97 when no window came, 137 when it had to be killed).
+limit=$(( ${1:-30} * 10 ))
+shift
+QT_QPA_PLATFORM=xcb "$@" &
 pid=$!
 tries=0
 while ! xwininfo -root -tree 2>/dev/null | grep -q '" Quadrix v1.11"'; do
@@ -18,6 +20,13 @@ while ! xwininfo -root -tree 2>/dev/null | grep -q '" Quadrix v1.11"'; do
   sleep 0.1
 done
 echo "window shown"
+start=$(date +%s%N)
 kill -TERM "$pid"
+# A program held up by something (a message box) is killed after 10 s rather than left behind.
+( sleep 10; kill -KILL "$pid" 2>/dev/null && echo "still running 10 s after SIGTERM: killed" ) &
+watchdog=$!
 wait "$pid"
-exit $?
+rc=$?
+echo "ended after $(( ($(date +%s%N) - start) / 1000000 )) ms"
+kill "$watchdog" 2>/dev/null
+exit $rc

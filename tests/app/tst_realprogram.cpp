@@ -59,7 +59,7 @@ TestRealProgram::Run TestRealProgram::runInDirectory(const QString &dir)
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(m_xvfbRun, {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1024x768x24"),
                         QStringLiteral("/bin/sh"), QStringLiteral(QUADRIX_SOURCE_DIR "/tests/app/run_and_close.sh"),
-                        exe, QStringLiteral("40")});
+                        QStringLiteral("40"), exe});
     run.finished = p.waitForFinished(90000);
     if (!run.finished) {
         p.kill();

@@ -849,6 +849,7 @@ private slots:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         w->programDir = blocker.fileName() + QLatin1Char('/');
+        w->userConfigDir = blocker.fileName() + QStringLiteral("/config"); // nor in the user's folder
         w->close();
         QCOMPARE(boxes.size(), 1);
         QVERIFY2(boxes[0].text.contains(w->settingsPath()), qPrintable(boxes[0].text));
