@@ -51,17 +51,8 @@ void giveHand(TmainFrm *w, const QStringList &codes)
 
 void putOnTable(TmainFrm *w, const QStringList &codes)
 {
-    for (int n = 1; n <= 5; ++n) {
-        TPlayCard *slot = w->tableSlot(n);
-        if (n <= codes.size()) {
-            slot->SetCardCode(codes.at(n - 1));
-            slot->OpenCard();
-            slot->show();
-        } else {
-            slot->hide();
-        }
-    }
     w->table.setTableCards(codes, w->table.thrower());
+    w->showTableCards(codes);
 }
 
 QStringList handOf(const TmainFrm *w)
