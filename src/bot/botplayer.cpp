@@ -216,7 +216,8 @@ void TBotPlayer::followTable()
             emit dealEnded(m_ctx.roster.user(winner).nick);
         }
     }
-    if (!m_inDeal && playing && serial != m_seenSerial) {
+    // a deal dealt while this player was still waiting for its seat is not its deal
+    if (!m_inDeal && playing && seat && serial != m_seenSerial) {
         m_inDeal = true;
         m_seenSerial = serial;
         ++m_dealsPlayed;
