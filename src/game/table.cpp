@@ -60,6 +60,7 @@ void TTable::setWaiting()
     m_phase = TablePhase::Waiting;
     m_seats = {};
     m_tableCards.clear();
+    m_played.clear();
     m_thrower = 0;
     m_toMove = 0;
     m_leader = 0;
@@ -99,6 +100,7 @@ void TTable::startPlay()
 {
     m_phase = TablePhase::Playing;
     m_tableCards.clear();
+    m_played.clear();
     m_thrower = 0;
     m_toMove = 0;
     for (int seat = 1; seat <= 4; ++seat) {
@@ -241,6 +243,7 @@ void TTable::applyMove(const TMove &move, int claimedCount)
     } else {
         s.count = qMax(0, s.count - qMax(0, claimedCount));
     }
+    m_played << move.cards;
     m_tableCards = move.cards.mid(0, 5);
     if (m_tableCards.size() == 5)
         sortCodes(m_tableCards, true);

@@ -65,6 +65,8 @@ public:
     int cardCount(int seat) const;
     bool holds(int seat, const QStringList &codes) const;
     QStringList tableCards() const { return m_tableCards; }
+    // Every card thrown since the deal began, in the order thrown.
+    QStringList playedCards() const { return m_played; }
     int thrower() const { return m_thrower; }
     bool passed(int seat) const;
     int toMove() const { return m_toMove; }
@@ -119,6 +121,7 @@ private:
     std::array<Seat, 5> m_seats{};
     TablePhase m_phase = TablePhase::Waiting;
     QStringList m_tableCards;
+    QStringList m_played;
     int m_thrower = 0;
     int m_toMove = 0;
     int m_leader = 0;

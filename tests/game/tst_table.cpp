@@ -185,6 +185,11 @@ private slots:
         f.table.applyMove(TMove{2, {"44", "34"}}, 2);
         QCOMPARE(f.table.cardCount(2), 0);
         QCOMPARE(f.table.tableCards(), (QStringList{"44", "34"}));
+        // What a player may count: every card thrown this deal, hidden hands' too; a pass adds none.
+        f.table.applyMove(TMove{3, {}}, 0);
+        QCOMPARE(f.table.playedCards(), (QStringList{"43", "33", "44", "34"}));
+        f.table.startPlay();
+        QVERIFY(f.table.playedCards().isEmpty());
     }
 
     void wholeDealThroughTheReferee()
