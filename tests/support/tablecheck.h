@@ -42,6 +42,11 @@ public:
     bool playMove(int ms = 15000);
     // The same with a move the test chooses: these cards (raised by clicks), or a pass when empty.
     bool playThrow(const QStringList &cards, int ms = 15000);
+    // The mover's countdown runs out and the program passes for the player: waits until every copy shows it.
+    bool automaticPass(int ms = 10000);
+    // A deal started without a click here (a quick winner's call, say): waits until every copy holds the
+    // cards of a running deal with this player to lead, and takes it into the account.
+    bool followDeal(const QString &leader, int ms = 30000);
     // Plays n moves, starting a new deal whenever one ends.
     bool playMoves(int n);
     // Plays moves until the deal ends, then checks the end on every copy and the credits.
