@@ -68,7 +68,7 @@ private slots:
     void completeDeal()
     {
         seat();
-        host->CardEng1.seed(20240611);
+        host->CardEng1.seed(3); // a short deal: twenty moves, five-card hands, pairs, singles and passes
         QVERIFY2(check.startDeal(), qPrintable(check.problem()));
         QVERIFY(!check.dealOver());
         // Every hand sorted by number (the account holds thirteen distinct cards a hand and the leader).
@@ -81,13 +81,13 @@ private slots:
         TmainFrm *m = check.copyOf(check.mover());
         QCOMPARE(m->txtPassCntDwn->text(), QStringLiteral("60"));
 
-        // The leader throws its lowest card: the hand closes up in its old order.
+        // The leader's throw: the hand closes up in its old order.
         QStringList hand = handOf(m);
-        const QString low = *std::min_element(hand.cbegin(), hand.cend(), [m](const QString &a, const QString &b) {
-            return m->CardEng1.CardValue(a) < m->CardEng1.CardValue(b);
-        });
-        QVERIFY2(check.playThrow({low}), qPrintable(check.problem()));
-        hand.removeOne(low);
+        QVERIFY2(check.playMove(), qPrintable(check.problem()));
+        const QStringList thrown = tableOf(m);
+        QVERIFY(!thrown.isEmpty());
+        for (const QString &c : thrown)
+            QVERIFY(hand.removeOne(c));
         QCOMPARE(handOf(m), hand);
         QVERIFY(raisedOf(m).isEmpty());
         for (int n = 1; n <= 13; ++n)
