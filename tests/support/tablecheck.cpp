@@ -585,32 +585,20 @@ bool TableCheck::followDeal(const QString &leader, int ms)
     if (!h || seatOf(leader) < 0)
         return fail(QStringLiteral("no host, or %1 holds no seat").arg(leader));
     const bool dealt = TableFixture::waitFor([&] {
-        if (h->flow->dealing())
-            return false;
         for (TmainFrm *v : m_copies)
             if (!v->st.gameOn || v->st.turnSeat == 0 || handOf(v).size() != 13)
                 return false;
-        return true;
+        return !h->flow->dealing();
     }, ms);
     if (!dealt)
         return fail(QStringLiteral("deal %1 was not dealt").arg(m_deals + 1));
     m_creditsBefore = hostCredits();
     m_creditsAfter = m_creditsBefore;
-    m_table.clear();
-    m_thrown.clear();
-    m_lastThrower = 0;
-    m_moves = 0;
-    m_over = false;
-    m_winner.clear();
-    m_inDeal = true;
-    for (SeatAccount &a : m_seats) {
-        a.passShown = false;
-        a.hand = a.nick.isEmpty() ? QStringList() : handOf(copyOf(a.nick));
-    }
-    enterTurn(seatOf(leader));
-    m_log << QStringLiteral("deal %1: %2 leads").arg(m_deals + 1).arg(leader);
+    m_nextLeader = seatOf(leader);
+    takeDeal();
     if (!waitAgreement(ms))
         return fail(m_log.last() + QStringLiteral(": ") + m_problem);
+    shown(false);
     return true;
 }
 
