@@ -1,8 +1,8 @@
 #pragma once
-// Several table windows in one test process, hosting and joining over real loopback sockets.
-// Every window gets its own program directory (so settings files never collide), every message
-// box is recorded per window and answered for the user, and every message a window's hubs deliver
-// is recorded too.
+// Table windows in one test process: one window for the tests of the window itself, or several
+// hosting and joining over real loopback sockets. Every window gets its own program directory (so
+// settings files never collide), every message box is recorded per window and answered for the
+// user, and every message a window's hubs deliver is recorded too.
 #include "hub/wire.h"
 #include "support/rawpeer.h"
 #include <QHash>
