@@ -332,8 +332,10 @@ private slots:
                 wins += res.winner == r;
                 ++games;
                 QCOMPARE(res.refused, 0);
+                // Processor time: the wall clock runs on while other programs have the core.
                 const auto &t = sim.timing()[size_t(r)];
-                QVERIFY(t.decisions == 0 || t.totalMs / double(t.decisions) < 5.0);
+                QVERIFY2(t.decisions == 0 || t.cpuTotalMs / double(t.decisions) < 5.0,
+                         qPrintable(QStringLiteral("%1 ms for %2 decisions").arg(t.cpuTotalMs).arg(t.decisions)));
             }
         }
         QVERIFY2(wins * 100 > games * 32, qPrintable(QStringLiteral("%1 of %2").arg(wins).arg(games)));
