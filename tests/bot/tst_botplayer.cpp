@@ -7,6 +7,7 @@
 #include "hub/hubclient.h"
 #include "hub/hubserver.h"
 #include "rules/handorder.h"
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
 #include <random>
@@ -73,7 +74,67 @@ public:
             *out = *find();
         return true;
     }
+    // An ordering sentinel: a ping and its answer. The bot handles what it is told in order and sends
+    // in order, so once the answer is in, everything said before has been handled, and whatever the
+    // bot sent before is in.
+    bool roundTrip()
+    {
+        const qsizetype from = got.size();
+        say(Tag::PING);
+        return waitFor(Tag::PONG, from, nullptr);
+    }
+    // Two round trips: a move the bot put off to a timer of no delay while handling a message (its
+    // pause is 0 in these tests) has gone out before the second answer.
+    bool settled() { return roundTrip() && roundTrip(); }
 };
+
+// How a scripted seat plays: greedily; yielding (it passes whatever lies on the table and leads its
+// lowest single); or dominating (it beats with its strongest throw and leads its lowest single).
+enum class Play { Greedy, Yield, Dominate };
+
+TCombo scriptedMove(Play play, TCardMask hand, const QStringList &table)
+{
+    TBotView v;
+    v.hand = hand;
+    v.table = BotCombos::tableCombo(table);
+    const QList<TCombo> throws = BotCombos::throwsOver(v.hand, v.table);
+    if (play == Play::Greedy) {
+        TGreedyStrategy greedy;
+        return greedy.choose(v, throws);
+    }
+    if (table.isEmpty())
+        return BotCombos::classify(bit(lowest(hand)));
+    if (play == Play::Yield || throws.isEmpty())
+        return {};
+    TCombo best = throws.first();
+    for (const TCombo &c : throws)
+        if (c.key > best.key)
+            best = c;
+    return best;
+}
+
+// Four hands of thirteen from codes given for some seats (index 0..3 for seats 1..4) and the rest of
+// the deck shuffled with the seed.
+std::array<TCardMask, 4> handsWith(const QHash<int, QStringList> &given, quint64 seed)
+{
+    std::array<TCardMask, 4> hands{};
+    TCardMask taken = 0;
+    for (auto it = given.begin(); it != given.end(); ++it) {
+        hands[size_t(it.key())] = maskOf(it.value());
+        taken |= hands[size_t(it.key())];
+    }
+    std::vector<int> rest;
+    for (int i = 0; i < kDeckSize; ++i)
+        if (!(taken & bit(i)))
+            rest.push_back(i);
+    std::mt19937_64 rng(seed);
+    std::shuffle(rest.begin(), rest.end(), rng);
+    size_t next = 0;
+    for (TCardMask &h : hands)
+        while (count(h) < 13 && next < rest.size())
+            h |= bit(rest[next++]);
+    return hands;
+}
 
 QStringList someHand(quint64 seed)
 {
@@ -118,7 +179,9 @@ class TstBotPlayer : public QObject
                  QStringLiteral("4"));
         if (!seated.wait(3000) && seated.isEmpty())
             return nullptr;
-        QTest::qWait(50);
+        // The seats after its own, and the credit, are in too.
+        if (!host.roundTrip())
+            return nullptr;
         return bot;
     }
     void deal(ScriptedHost &host, const QStringList &hand)
@@ -154,6 +217,72 @@ class TstBotPlayer : public QObject
         QVERIFY2(rules.isValidThrow(codes, int(codes.size()), table), qPrintable(m.v.at(3) + " over " + table.join('#')));
     }
 
+    // One deal from the scripted host's side: hands for seats 1..4 (index 0..3, the bot at 2), the
+    // seat that leads by the last deal (0 for the first deal: the Diamond 3 leads, found after the bot's
+    // report of its lowest card), and how the scripted seats play. Every throw of the bot is checked by
+    // the rules, its end of a won deal too; the winner's index comes back.
+    void playDeal(ScriptedHost &host, TBotPlayer *bot, std::array<TCardMask, 4> hands, int startSeat,
+                  const std::array<Play, 4> &play, int *winnerOut)
+    {
+        const QStringList nicks{"Host", "Ann", "Robo", "Bob"}; // seats 1..4
+        const QStringList ports{"0", "5001", QString::number(host.clientPort), "5002"};
+        for (TCardMask h : hands)
+            QVERIFY(!rules.hasFourTwos(codesOf(h)) && !rules.isThirteenRun(codesOf(h)));
+        const qsizetype mark = host.got.size();
+        deal(host, codesOf(hands[2]));
+        int turn = startSeat ? startSeat - 1 : 0;
+        if (!startSeat) {
+            QVERIFY(host.waitFor(Tag::SMALLESTCARD, mark, nullptr));
+            for (int s = 0; s < 4; ++s)
+                if (hands[size_t(s)] & bit(0))
+                    turn = s;
+            host.say(Tag::WHOSETURN, ports.at(turn), nicks.at(turn));
+        }
+        QStringList table;
+        int owner = -1, winner = -1, moves = 0;
+        while (winner < 0 && moves++ < 400) {
+            if (owner == turn) {
+                table.clear();
+                owner = -1;
+            }
+            QStringList codes;
+            if (turn == 2) {
+                Msg m;
+                const qsizetype before = host.got.size();
+                QVERIFY2(host.waitFor(Tag::THROW, before, &m), "the bot moves on its turn");
+                checkThrow(m, hands[2], table, host.clientPort);
+                codes = splitCardList(m.v.at(3));
+            } else {
+                codes = codesOf(scriptedMove(play[size_t(turn)], hands[size_t(turn)], table).mask);
+                host.say(Tag::THROW, ports.at(turn), nicks.at(turn), QString::number(codes.size()),
+                         joinCardList(codes));
+            }
+            if (!codes.isEmpty()) {
+                hands[size_t(turn)] &= ~maskOf(codes);
+                table = codes;
+                owner = turn;
+                if (hands[size_t(turn)] == 0)
+                    winner = turn;
+            }
+            turn = (turn + 1) % 4;
+            host.say(Tag::WHOSETURN, ports.at(turn), nicks.at(turn));
+        }
+        QVERIFY(winner >= 0);
+        if (winner == 2) {
+            Msg over, start;
+            QVERIFY(host.waitFor(Tag::GAMEOVER, mark, &over));
+            QCOMPARE(over.v.mid(0, 2), (QStringList{ports.at(2), "Robo"}));
+            QVERIFY(host.waitFor(Tag::iSTART, mark, &start));
+            QCOMPARE(start.v.mid(0, 2), (QStringList{ports.at(2), "Robo"}));
+            QVERIFY2(host.waitFor(Tag::NEXTGAME, mark, nullptr, 3000), "the winner asks for the next deal");
+        } else {
+            host.say(Tag::GAMEOVER, ports.at(winner), nicks.at(winner));
+            host.say(Tag::iSTART, ports.at(winner), nicks.at(winner));
+        }
+        QTRY_VERIFY(!bot->inDeal());
+        *winnerOut = winner;
+    }
+
 private slots:
     void initTestCase() { rules.useGameWeights(); }
 
@@ -174,109 +303,46 @@ private slots:
         QVERIFY(host.waitFor(Tag::PONG, 0, &m));
         QCOMPARE(m.v.at(0), QStringLiteral("Robo"));
 
-        const QStringList hand = someHand(3);
+        const QStringList hand{"16", "17", "18", "19", "25", "110", "111", "112", "113", "26", "27", "28", "29"};
         deal(host, hand);
         QVERIFY(host.waitFor(Tag::SMALLESTCARD, 0, &m));
-        QCOMPARE(m.v.at(0), QString::number(rules.nthLowestValue(hand, 1)));
+        QCOMPARE(m.v.at(0), QStringLiteral("53")); // the Heart 5: 5 x 10, and 3 for the heart
         QVERIFY(bot->inDeal());
         QCOMPARE(count(maskOf(bot->handCodes())), 13);
     }
 
-    // The scripted host plays three greedy seats against the bot, deal after deal, and checks
-    // every throw of the bot with the rules, the end of each deal and the call for the next one.
+    // Three deals against the scripted seats. The first the bot must win: it holds the Diamond 3 and
+    // nobody ever beats it. The second it must lose: it leads cards of 3 to 7 with no four of a kind
+    // and no straight flush, and Bob, next in turn, answers with his strongest throw and leads cards
+    // the bot cannot beat. The third is played against three greedy seats, whoever wins.
     void wholeDealsAgainstScriptedSeats()
     {
         ScriptedHost host;
         auto bot = join(host);
         QVERIFY(bot);
-        const QStringList nicks{"Host", "Ann", "Robo", "Bob"}; // seats 1..4
-        const QStringList ports{"0", "5001", QString::number(host.clientPort), "5002"};
-        TGreedyStrategy greedy;
-        int botWins = 0, startSeat = 0;
-        for (int d = 0; d < 2; ++d) {
-            // four hands from one shuffled deck
-            std::vector<int> deck(52);
-            std::iota(deck.begin(), deck.end(), 0);
-            std::mt19937_64 rng(100 + quint64(d));
-            std::shuffle(deck.begin(), deck.end(), rng);
-            std::array<TCardMask, 4> hands{};
-            for (int i = 0; i < 52; ++i)
-                hands[size_t(i % 4)] |= bit(deck[size_t(i)]);
-            const QStringList botHand = codesOf(hands[2]);
-            const qsizetype mark = host.got.size();
-            if (d > 0) {
-                Msg next;
-                QVERIFY2(!startSeat || startSeat != 3 || host.waitFor(Tag::NEXTGAME, 0, &next, 3000),
-                         "the winner asks for the next deal");
-            }
-            deal(host, botHand);
-            int turn = startSeat ? startSeat - 1 : 0;
-            if (!startSeat) {
-                Msg m;
-                QVERIFY(host.waitFor(Tag::SMALLESTCARD, mark, &m));
-                for (int s = 0; s < 4; ++s)
-                    if (hands[size_t(s)] & bit(0))
-                        turn = s;
-                host.say(Tag::WHOSETURN, ports.at(turn), nicks.at(turn));
-            }
-            QStringList table;
-            int owner = -1, winner = -1, moves = 0;
-            TCardMask played = 0;
-            while (winner < 0 && moves++ < 400) {
-                if (owner == turn) {
-                    table.clear();
-                    owner = -1;
-                }
-                QStringList codes;
-                if (turn == 2) {
-                    Msg m;
-                    const qsizetype before = host.got.size();
-                    QVERIFY2(host.waitFor(Tag::THROW, before, &m), "the bot moves on its turn");
-                    checkThrow(m, hands[2], table, host.clientPort);
-                    codes = splitCardList(m.v.at(3));
-                } else {
-                    TBotView v;
-                    v.hand = hands[size_t(turn)];
-                    v.table = BotCombos::tableCombo(table);
-                    const TCombo c = greedy.choose(v, BotCombos::throwsOver(v.hand, v.table));
-                    codes = codesOf(c.mask);
-                    host.say(Tag::THROW, ports.at(turn), nicks.at(turn), QString::number(codes.size()),
-                             joinCardList(codes));
-                }
-                if (!codes.isEmpty()) {
-                    const TCardMask m = maskOf(codes);
-                    hands[size_t(turn)] &= ~m;
-                    played |= m;
-                    table = codes;
-                    owner = turn;
-                    if (hands[size_t(turn)] == 0)
-                        winner = turn;
-                }
-                turn = (turn + 1) % 4;
-                host.say(Tag::WHOSETURN, ports.at(turn), nicks.at(turn));
-            }
-            QVERIFY(winner >= 0);
-            if (winner == 2) {
-                Msg over, start;
-                QVERIFY(host.waitFor(Tag::GAMEOVER, mark, &over));
-                QCOMPARE(over.v.at(0), QString::number(host.clientPort));
-                QCOMPARE(over.v.at(1), QStringLiteral("Robo"));
-                QVERIFY(host.waitFor(Tag::iSTART, mark, &start));
-                QCOMPARE(start.v.at(1), QStringLiteral("Robo"));
-                ++botWins;
-            } else {
-                host.say(Tag::GAMEOVER, ports.at(winner), nicks.at(winner));
-                host.say(Tag::iSTART, ports.at(winner), nicks.at(winner));
-            }
-            startSeat = winner + 1;
-            QTRY_VERIFY(!bot->inDeal());
-        }
-        QCOMPARE(bot->dealsPlayed(), 2);
-        QCOMPARE(bot->dealsWon(), botWins);
-        // it never moved out of turn: exactly one throw per turn it was given is checked above,
-        // and nothing arrives after the deals
+        int winner = -1;
+        playDeal(host, bot.get(), handsWith({{2, {"43"}}}, 100), 0, {Play::Yield, Play::Yield, Play::Yield, Play::Yield}, &winner);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(winner, 2);
+
+        const QStringList low{"43", "33", "23", "44", "34", "24", "15", "35", "25", "16", "46", "26", "37"};
+        const QStringList high{"11", "21", "31", "41", "12", "22", "32", "113", "213", "313", "112", "212", "312"};
+        playDeal(host, bot.get(), handsWith({{2, low}, {3, high}}, 0), 3, {Play::Yield, Play::Yield, Play::Yield, Play::Dominate},
+                 &winner);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(winner, 3);
+
+        playDeal(host, bot.get(), handsWith({}, 101), 4, {Play::Greedy, Play::Greedy, Play::Greedy, Play::Greedy}, &winner);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(bot->dealsPlayed(), 3);
+        QCOMPARE(bot->dealsWon(), winner == 2 ? 2 : 1);
+        // It never moved out of turn: exactly one throw per turn it was given is checked above, and
+        // nothing more comes after the deals.
         const int throws = host.countOf(Tag::THROW);
-        QTest::qWait(300);
+        QVERIFY(host.settled());
         QCOMPARE(host.countOf(Tag::THROW), throws);
     }
 
@@ -315,7 +381,7 @@ private slots:
         QVERIFY(bot);
         const QStringList hand{"13", "23", "14", "15", "26", "37", "48", "19", "210", "311", "412", "113", "11"};
         QVERIFY(turnComesBeforeAnnsMove(host, hand));
-        QTest::qWait(300);
+        QVERIFY(host.settled());
         QCOMPARE(host.countOf(Tag::THROW), 0);
         host.say(Tag::THROW, QStringLiteral("5001"), QStringLiteral("Ann"), QStringLiteral("1"), QStringLiteral("42#"));
         Msg m;
@@ -333,12 +399,12 @@ private slots:
         QVERIFY(turnComesBeforeAnnsMove(host, someHand(3)));
         host.say(Tag::THROW, QStringLiteral("5001"), QStringLiteral("Ann"), QStringLiteral("13"),
                  QStringLiteral("12#22#32#42#"));
-        QTest::qWait(300);
+        QVERIFY(host.settled());
         QCOMPARE(host.countOf(Tag::THROW), 0);
         QVERIFY(bot->inDeal());
         host.say(Tag::GAMEOVER, QStringLiteral("5001"), QStringLiteral("Ann"));
         QVERIFY(QTest::qWaitFor([&] { return !bot->inDeal(); }));
-        QTest::qWait(200);
+        QVERIFY(host.settled());
         QCOMPARE(host.countOf(Tag::THROW), 0);
         QCOMPARE(host.countOf(Tag::NEXTGAME), 0);
         QCOMPARE(bot->dealsWon(), 0);
@@ -416,7 +482,7 @@ private slots:
         QSignalSpy finished(bot.get(), &TBotPlayer::finished);
         host.say(Tag::CREDIT, QStringLiteral("0"), QStringLiteral("Host"), QStringLiteral("-5")); // not the bot
         host.say(Tag::CREDIT, QString::number(host.clientPort), QStringLiteral("Robo"), QStringLiteral("12abc"));
-        QTest::qWait(200);
+        QVERIFY(host.roundTrip());
         QVERIFY(finished.isEmpty());
         QCOMPARE(bot->credit(), 12);
         host.say(Tag::CREDIT, QString::number(host.clientPort), QStringLiteral("Robo"), QStringLiteral("-3"));
@@ -447,7 +513,7 @@ private slots:
         host.say(Tag::CARD, cport, QStringLiteral("Someone"), QStringLiteral("5"), QStringLiteral("12"));
         host.say(Tag::USER, Tag::JOIN, QStringLiteral("Eve"), QString(), QString(), QStringLiteral("9"));
         host.say(Tag::GAMEOVER, QStringLiteral("x"), QStringLiteral("Robo"));
-        QTest::qWait(300);
+        QVERIFY(host.settled());
         QCOMPARE(host.countOf(Tag::THROW), 0);
         QVERIFY(!bot->inDeal());
 
@@ -480,7 +546,7 @@ private slots:
         // moves stop with the turn: no more throws come without a new turn
         const int throws = host.countOf(Tag::THROW);
         host.say(Tag::THROW, QStringLiteral("5002"), QStringLiteral("Bob"), QStringLiteral("0"), QString());
-        QTest::qWait(300);
+        QVERIFY(host.settled());
         QCOMPARE(host.countOf(Tag::THROW), throws);
     }
 
@@ -488,13 +554,18 @@ private slots:
     {
         for (bool closeAll : {false, true}) {
             ScriptedHost host;
-            auto bot = join(host, 200);
+            auto bot = join(host, 300);
             QVERIFY(bot);
             QSignalSpy finished(bot.get(), &TBotPlayer::finished);
+            QSignalSpy moved(bot.get(), &TBotPlayer::moved);
             deal(host, someHand(9));
             QVERIFY(host.waitFor(Tag::SMALLESTCARD, 0, nullptr));
             host.say(Tag::WHOSETURN, QString::number(host.clientPort), QStringLiteral("Robo"));
-            QTest::qWait(20);
+            // The turn is taken: its move waits out the bot's pause.
+            QVERIFY(host.roundTrip());
+            QElapsedTimer sinceTurn;
+            sinceTurn.start();
+            QVERIFY2(moved.isEmpty(), "the move came before the host went");
             if (closeAll)
                 host.svr.setActive(false);
             else
@@ -502,7 +573,10 @@ private slots:
             QVERIFY(finished.wait(3000));
             QVERIFY(finished.first().first().toString().startsWith(QStringLiteral(" Disconnected from")));
             QVERIFY(!bot->inDeal());
-            QTest::qWait(300); // the pending move must not fire into a closed connection
+            // Real time: past the moment the pending move was due (300 ms, a quarter either way), it
+            // has not fired into the closed connection.
+            QTest::qWait(int(qMax(qint64(0), 400 - sinceTurn.elapsed())));
+            QVERIFY(moved.isEmpty());
             QCOMPARE(finished.size(), 1);
         }
     }

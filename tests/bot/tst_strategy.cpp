@@ -107,28 +107,39 @@ private slots:
         QCOMPARE(makeStrategy(QStringLiteral("smart2"))->name(), QStringLiteral("smart2"));
     }
 
-    // Whatever the position, a strategy answers with an offered throw or a pass, and leads
-    // something on a clear table.
+    // Whatever the position, a strategy answers with an offered throw or a pass: on a clear table it
+    // throws; over a table it could beat, greedy always throws, random passes now and then (a pass is
+    // one of its equal choices), and the planners throw far more often than they pass.
     void onlyOfferedMoves()
     {
         for (const QString &n : strategyNames()) {
             auto s = makeStrategy(n);
             s->seed(5);
+            int beatable = 0, passed = 0;
             for (int round = 0; round < 300; ++round) {
                 const TBotView v = randomView();
                 const QList<TCombo> throws = BotCombos::throwsOver(v.hand, v.table);
                 const TCombo c = s->choose(v, throws);
+                if (v.table.size != 0 && !throws.isEmpty()) {
+                    ++beatable;
+                    passed += c.isPass() ? 1 : 0;
+                }
                 if (c.isPass()) {
-                    QVERIFY2(v.table.size != 0 || throws.isEmpty() || n == QLatin1String("random"),
-                             qPrintable(n + " passed on a clear table"));
-                    QVERIFY2(v.table.size != 0 || n != QLatin1String("random") || throws.isEmpty(),
-                             "random passes only over a table");
+                    QVERIFY2(v.table.size != 0 || throws.isEmpty(), qPrintable(n + " passed on a clear table"));
                     continue;
                 }
                 const bool offered = std::any_of(throws.cbegin(), throws.cend(),
                                                  [&](const TCombo &t) { return t.mask == c.mask; });
                 QVERIFY2(offered, qPrintable(n));
             }
+            const QString tally = QStringLiteral("%1 passed %2 of %3 beatable tables").arg(n).arg(passed).arg(beatable);
+            QVERIFY2(beatable >= 100, qPrintable(tally));
+            if (n == QLatin1String("greedy"))
+                QVERIFY2(passed == 0, qPrintable(tally));
+            else if (n == QLatin1String("random"))
+                QVERIFY2(passed > 0 && passed * 2 < beatable, qPrintable(tally));
+            else
+                QVERIFY2(passed * 4 < beatable, qPrintable(tally));
         }
     }
 
@@ -165,14 +176,17 @@ private slots:
         QCOMPARE(c.mask, cards({"19", "29"}));
     }
 
-    // Holding a pair of fives, it beats a single with a card that is not part of the pair.
+    // Holding a pair of fives, the plan beats a single with a card that is not part of the pair. The
+    // sampled look-ahead is off: within its time budget it may prefer a pass or the cheap five.
     void smartKeepsItsPairs()
     {
         for (int level : {2, 3}) {
             TSmartStrategy s(level);
             s.seed(3);
+            s.tuning.lookSamples = 0;
             const TBotView v = viewOf({"15", "25", "19", "311", "47", "48", "110", "113"}, {"44"}, 3);
             const TCombo c = pick(s, v);
+            QVERIFY2(!c.isPass(), "passed though a single of its own beats the table");
             QVERIFY2(count(c.mask & cards({"15", "25"})) != 1, "broke its pair of fives");
         }
     }
@@ -194,6 +208,7 @@ private slots:
         s.seed(6);
         const TBotView v = viewOf({"43", "14", "24", "39", "211"}, {}, -1, {0, 1, 10, 10});
         const TCombo c = pick(s, v);
+        QVERIFY2(!c.isPass(), "passed on a clear table");
         QVERIFY2(c.size != 1 || c.mask == cards({"211"}), qPrintable(codesOf(c.mask).join(' ')));
     }
 
@@ -317,8 +332,10 @@ private slots:
                 wins += res.winner == r;
                 ++games;
                 QCOMPARE(res.refused, 0);
+                // Processor time: the wall clock runs on while other programs have the core.
                 const auto &t = sim.timing()[size_t(r)];
-                QVERIFY(t.decisions == 0 || t.totalMs / double(t.decisions) < 5.0);
+                QVERIFY2(t.decisions == 0 || t.cpuTotalMs / double(t.decisions) < 5.0,
+                         qPrintable(QStringLiteral("%1 ms for %2 decisions").arg(t.cpuTotalMs).arg(t.decisions)));
             }
         }
         QVERIFY2(wins * 100 > games * 32, qPrintable(QStringLiteral("%1 of %2").arg(wins).arg(games)));

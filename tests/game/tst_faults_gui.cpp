@@ -106,7 +106,7 @@ void TestFaults::guestConnectionCutMidDeal()
     fx.clearMessages();
 
     if (reset) {
-        Stress::resetSocket(Stress::clientSocketOf(victim));
+        Stress::resetSocket(TableFixture::clientSocketOf(victim));
     } else {
         fx.closeWindow(victim);
         victim = nullptr;
@@ -228,7 +228,7 @@ void TestFaults::silentGuestDroppedByPing()
         QVERIFY2(check.waitAgreement(5000), qPrintable(check.problem()));
         hung = copies.at(2);
         silentNick = hung->st.myNick;
-        Stress::freezeClient(hung, true);
+        TableFixture::freezeClient(hung, true);
         copies.removeAll(hung);
     } else {
         silentNick = QStringLiteral("Rex");
@@ -278,7 +278,7 @@ void TestFaults::silentGuestDroppedByPing()
     QVERIFY2(check.stopDeal(), qPrintable(check.problem()));
 
     if (hung) {
-        Stress::freezeClient(hung, false);
+        TableFixture::freezeClient(hung, false);
         fx.closeWindow(hung);
     }
 }

@@ -8,12 +8,13 @@
 #include "game/protocol.h"
 #include "rules/handhandling.h"
 #include "support/dealhelpers.h"
+#include "support/tablefixture.h"
 #include "ui/mainfrm.h"
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <memory>
 
 using namespace DealHelpers;
 
@@ -21,16 +22,12 @@ class TestFlow : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<TableFixture> fx;
     TmainFrm *w = nullptr;
-    QTemporaryDir dir;
-    QStringList boxes;
 
     void newWindow(const QString &myNick, const QList<QPair<QString, int>> &seats)
     {
-        w = new TmainFrm;
-        w->programDir = dir.path() + QLatin1Char('/');
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w));
+        w = fx->newWindow();
         seatLocally(w, myNick, seats);
     }
     void fourAtTable(const QString &myNick = QStringLiteral("Ann"))
@@ -52,20 +49,11 @@ class TestFlow : public QObject
     bool passShown(int seat) const { return !w->passLabel(seat)->isHidden(); }
 
 private slots:
-    void initTestCase()
-    {
-        TmainFrm::setMessageHook([this](TmainFrm *, QMessageBox::Icon, const QString &text,
-                                        QMessageBox::StandardButtons) {
-            boxes << text;
-            return QMessageBox::Ok;
-        });
-    }
-
+    void init() { fx = std::make_unique<TableFixture>(); }
     void cleanup()
     {
-        delete w;
         w = nullptr;
-        boxes.clear();
+        fx.reset();
     }
 
     void seatingIsSeenFromOwnSeat()
@@ -374,7 +362,7 @@ private slots:
         const QStringList shown{w->pointLabel(1)->text(), w->pointLabel(2)->text(), w->pointLabel(3)->text(),
                                 w->pointLabel(4)->text()};
         QCOMPARE(shown, QStringList({"1064", "995", "-5", "961"}));
-        QCOMPARE(boxes, QStringList({" Cid BANKRUPT !"}));
+        QCOMPARE(fx->messageTextsOf(w), QStringList({" Cid BANKRUPT !"}));
         QCOMPARE(w->txtWhoThrow->text(), QStringLiteral(" Ann WIN !"));
         QVERIFY(w->btnNew->isEnabled());
 
@@ -417,7 +405,7 @@ private slots:
         QFETCH(QStringList, expected);
         fourAtTable();
         dispatch(Tag::CREDIT, "5002", nick, credit);
-        QCOMPARE(boxes, expected);
+        QCOMPARE(fx->messageTextsOf(w), expected);
         const int seat = w->roster.relativeSeat("Ann", nick);
         if (seat > 0)
             QCOMPARE(w->pointLabel(seat)->text(), credit);

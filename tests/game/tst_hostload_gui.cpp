@@ -66,7 +66,7 @@ void TestHostLoad::chatFloodDuringDealAndPing()
         if (n <= 10)
             heard << QStringLiteral("<Dan> ") + line;
     }
-    Stress::clientSocketOf(dan)->write(burst);
+    TableFixture::clientSocketOf(dan)->write(burst);
     QVERIFY(TableFixture::waitFor([&] { return linesOf(host, "<Dan>").size() >= 10; }));
 
     // A move while the relayed lines still wait for the guests: it goes ahead of them.

@@ -19,69 +19,15 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+#include <sys/socket.h>
+
+using Stress::RawPeer;
 
 namespace {
 
 const QString kHank = QStringLiteral("Hank");
 const QString kAnn = QStringLiteral("Ann");
 const QString kBob = QStringLiteral("Bob");
-
-// A bare TCP peer speaking the hub's frames by hand: a guest whose program can be made to misbehave,
-// or (with a listening socket) a host that says whatever the test wants.
-class RawPeer : public QObject
-{
-public:
-    explicit RawPeer(QTcpSocket *socket = nullptr) : sock(socket ? socket : new QTcpSocket(this))
-    {
-        sock->setParent(this);
-        connect(sock, &QTcpSocket::readyRead, this, [this] {
-            const QList<HubMessage> msgs = reader.feed(sock->readAll(), false, 0, false);
-            for (const HubMessage &m : msgs) {
-                got.append(m);
-                if (onMessage)
-                    onMessage(m);
-            }
-        });
-    }
-    bool connectTo(int port)
-    {
-        sock->connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
-        return TableFixture::waitFor([this] { return sock->state() == QAbstractSocket::ConnectedState; }, 3000);
-    }
-    void send(const QString &tag, const QString &v1 = {}, const QString &v2 = {}, const QString &v3 = {},
-              const QString &v4 = {}, const QString &v5 = {}, const QString &v6 = {})
-    {
-        sock->write(BuildFrame(tag, v1, v2, v3, v4, v5, v6, false, 0));
-        sock->flush();
-    }
-    int count(const QString &tag) const
-    {
-        int n = 0;
-        for (const HubMessage &m : got)
-            n += m.Protocol == tag ? 1 : 0;
-        return n;
-    }
-    bool waitTag(const QString &tag, int ms = 3000)
-    {
-        return TableFixture::waitFor([this, tag] { return count(tag) > 0; }, ms);
-    }
-    // Answers the host's handshake as an honest guest of the given version would.
-    void joinAs(const QString &nick, const QString &version = kVersionText)
-    {
-        onMessage = [this, nick, version](const HubMessage &m) {
-            if (m.Protocol == Tag::REQVER)
-                send(Tag::CHKVER, version);
-            else if (m.Protocol == Tag::REQINFO)
-                send(Tag::REQJOIN, nick);
-        };
-    }
-    bool closed() const { return sock->state() == QAbstractSocket::UnconnectedState; }
-
-    QTcpSocket *sock;
-    FrameReader reader;
-    QList<HubMessage> got;
-    std::function<void(const HubMessage &)> onMessage;
-};
 
 QList<Delivered> ofTag(const QList<Delivered> &all, const QString &tag)
 {
@@ -296,7 +242,9 @@ void TestJoining::nickCollisionIsRefused()
         QVERIFY(late->mnuSetting->isEnabled());
         t.closeWindow(late);
     }
-    TableFixture::settle(200);
+    // The host has seen both refused connections go, and Ann has everything it sent her until now.
+    QVERIFY(t.waitFor([&] { return h->gHost->ClientCount() == 1; }));
+    QVERIFY(t.roundTrip(ann));
     QCOMPARE(h->roster.seatCount(), 2);
     QCOMPARE(h->roster.user(3).port, annPort);
     QVERIFY(ann->gClient->Active());
@@ -323,7 +271,7 @@ void TestJoining::runningDealRefusesNewcomer()
     QVERIFY(!late->gClient->Active());
     QVERIFY(t.waitFor([&] { return h->gHost->ClientCount() == 1; }));
 
-    TableFixture::settle(200);
+    QVERIFY(t.roundTrip(ann));
     QVERIFY(h->st.gameOn);
     QVERIFY(ann->st.gameOn);
     QCOMPARE(h->roster.seatCount(), 2);
@@ -346,7 +294,7 @@ void TestJoining::versionMismatchAtTheHost()
     QVERIFY(t.waitFor([&] { return h->roster.seatOfNick(QStringLiteral("Same")) > 0; }));
     QVERIFY(t.waitTableShown());
     t.clearTraffic();
-    same.sock->disconnectFromHost();
+    same.socket()->disconnectFromHost();
     QVERIFY(t.waitFor([&] { return h->roster.seatCount() == 2; }));
     QVERIFY(t.waitFor([&] { return t.clientTags(ann).contains(Tag::WAITMODE); }));
     QCOMPARE(same.count(Tag::DIFFVER), 0);
@@ -360,7 +308,7 @@ void TestJoining::versionMismatchAtTheHost()
     QCOMPARE(diff.Protocol, Tag::DIFFVER);
     QCOMPARE(diff.value[0], kVersionText);
     // A guest of another version leaves when told; until then it may be seated.
-    old.sock->disconnectFromHost();
+    old.socket()->disconnectFromHost();
     QVERIFY(t.waitFor([&] { return h->roster.seatOfNick(QStringLiteral("Old")) == -1; }));
     QVERIFY(t.waitTableShown());
     QCOMPARE(h->roster.seatCount(), 2);
@@ -449,12 +397,10 @@ void TestJoining::pingCheckDropsSilentGuestOnly()
     QVERIFY(t.waitFor([&] { return h->roster.isFull(); }));
     QVERIFY(t.waitTableShown());
     helper.onMessage = [&helper](const HubMessage &m) {
-        if (m.Protocol == Tag::PING) {
-            helper.send(Tag::PONG, QStringLiteral("Helper"));
-            helper.send(Tag::PONG, QStringLiteral("Mute"));
-        }
+        if (m.Protocol == Tag::PING)
+            helper.send(Tag::PONG, QStringLiteral("Mute")); // after its own answer
     };
-    mute.onMessage = {};
+    mute.setAnswerPings(false);
     t.clearTraffic();
 
     h->Timer1->setInterval(1500);
@@ -494,7 +440,7 @@ void TestJoining::stopGameAsksFirst()
     QCOMPARE(t.messagesOf(h)[0].text, QStringLiteral("Are you sure , you want to STOP current game ?"));
     QCOMPARE(t.messagesOf(h)[0].icon, QMessageBox::Warning);
     QCOMPARE(t.messagesOf(h)[0].buttons, QMessageBox::Yes | QMessageBox::No);
-    TableFixture::settle(300);
+    QVERIFY(t.roundTrip(ann));
     QVERIFY(h->st.gameOn);
     QCOMPARE(h->st.turnSeat, turn);
     QVERIFY(!h->txtWait->isVisible());
@@ -649,13 +595,14 @@ void TestJoining::secondJoinFromSeatedConnectionIgnored()
     ann->gClient->Send(Tag::REQJOIN, kAnn, {}, {});
     ann->gClient->Send(Tag::CHAT, kAnn, QStringLiteral("done"), {});
     QVERIFY(t.waitFor([&] { return chatShows(bob, QStringLiteral("<Ann> done")); }));
-    TableFixture::settle(100);
+    // Whatever the host answered Ann's requests is in before the answer to its ping.
+    QVERIFY(t.roundTrip(ann));
 
     QCOMPARE(h->roster.seatCount(), 3);
     QCOMPARE(h->roster.seatOfNick(QStringLiteral("Ann2")), -1);
     QCOMPARE(h->roster.seatOfNick(kAnn), 3);
     QVERIFY(ann->gClient->Active());
-    QVERIFY(t.clientTags(ann).isEmpty());
+    QCOMPARE(t.clientTags(ann), QStringList({Tag::PING}));
     QCOMPARE(t.clientTags(bob), QStringList({Tag::CHAT}));
     QVERIFY(t.tableShown());
 }
@@ -675,8 +622,8 @@ void TestJoining::barePeersDoNotDisturbTable()
     QVERIFY(noisy.connectTo(t.hostPort()));
     QVERIFY(t.waitFor([&] { return h->gHost->ClientCount() == 3; }));
     QVERIFY(noisy.waitTag(Tag::REQINFO));
-    const QString noisyPort = QString::number(noisy.sock->localPort());
-    noisy.sock->write(QByteArray("GET / HTTP/1.0\r\n\r\n\x00\xff\x01\x02\x02", 24));
+    const QString noisyPort = QString::number(noisy.socket()->localPort());
+    noisy.socket()->write(QByteArray("GET / HTTP/1.0\r\n\r\n\x00\xff\x01\x02\x02", 24));
     noisy.send(QStringLiteral("[NOSUCHTAG]"), QStringLiteral("x"));
     noisy.send(Tag::NEXTGAME);
     noisy.send(Tag::SMALLESTCARD, QStringLiteral("31"));
@@ -686,9 +633,14 @@ void TestJoining::barePeersDoNotDisturbTable()
     noisy.send(Tag::REQJOIN, {});
     noisy.send(Tag::PONG, kAnn);
     noisy.send(Tag::CHKVER, kVersionText);
-    noisy.sock->write(QByteArray(3000, '\x03'));
-    noisy.sock->write(QByteArray("\x01\x02[CHAT]\x02\x04", 10)); // cut in the middle
-    TableFixture::settle(400);
+    noisy.socket()->write(QByteArray(3000, '\x03'));
+    noisy.socket()->write(QByteArray("\x01\x02[CHAT]\x02\x04", 10)); // cut in the middle
+    // Noisy stops sending but keeps listening: the host reads all of it before the end of the stream,
+    // closes its side then, and noisy hears whatever the host said to it before.
+    noisy.socket()->flush();
+    QCOMPARE(::shutdown(int(noisy.socket()->socketDescriptor()), SHUT_WR), 0);
+    QVERIFY(t.waitFor([&] { return noisy.closed(); }));
+    QVERIFY(t.roundTrip(ann));
 
     QVERIFY(h->gHost->Active());
     QVERIFY(ann->gClient->Active());
@@ -699,14 +651,13 @@ void TestJoining::barePeersDoNotDisturbTable()
     QVERIFY(ann->chatLog->toPlainText().isEmpty());
     QVERIFY(!h->passLabel(1)->isVisible());
     QVERIFY(t.tableShown());
-    QVERIFY(t.clientTags(ann).isEmpty());
+    QCOMPARE(t.clientTags(ann), QStringList({Tag::PING}));
     for (TmainFrm *w : {h, ann})
         QVERIFY2(t.messagesOf(w).isEmpty(), qPrintable(t.messageTextsOf(w).join(QLatin1Char('|'))));
     QCOMPARE(noisy.got.size(), 2); // only the handshake it was offered on connecting
 
-    // Once they go, a real guest still gets the next seat.
-    silent.sock->disconnectFromHost();
-    noisy.sock->disconnectFromHost();
+    // Once the silent one goes too, a real guest still gets the next seat.
+    silent.socket()->disconnectFromHost();
     QVERIFY(t.waitFor([&] { return h->gHost->ClientCount() == 1; }));
     QVERIFY(!t.clientTags(ann).contains(Tag::WAITMODE)); // no seat was freed, so no deal was called off
     TmainFrm *bob = t.join(kBob);
@@ -744,7 +695,7 @@ void TestJoining::lateJoinRequestsAreRefused()
     t.clearTraffic();
     slow.send(Tag::REQJOIN, QStringLiteral("Slow"));
     QVERIFY(slow.waitTag(Tag::ONGAME));
-    TableFixture::settle(200);
+    QVERIFY(t.roundTrip(ann));
     QCOMPARE(h->roster.seatOfNick(QStringLiteral("Slow")), -1);
     QCOMPARE(h->roster.seatCount(), 3);
     QVERIFY(h->st.gameOn && ann->st.gameOn && bob->st.gameOn);

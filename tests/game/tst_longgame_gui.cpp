@@ -1,6 +1,6 @@
-// A long game at a table of four copies over loopback: twenty whole deals played through the
-// buttons and card clicks, every copy checked against the account of the deal after every move,
-// the credits after every deal.
+// A long game: four tables of four copies each over loopback, played at once, six whole deals at
+// each through the buttons and card clicks; every copy checked against the account of its deal after
+// every move, the credits after every deal.
 #include "game/gameflow.h"
 #include "hub/hubserver.h"
 #include "support/tablecheck.h"
@@ -10,56 +10,59 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QTest>
+#include <memory>
+#include <vector>
 
 class TestLongGame : public QObject
 {
     Q_OBJECT
 
-    static constexpr int kDeals = 20;
-    TableFixture fx;
-    Stress::TableCheck check;
-    TmainFrm *host = nullptr;
-    QElapsedTimer clock;
-    int totalMoves = 0;
+    static constexpr int kTables = 4;
+    static constexpr int kDeals = 6; // at each table
+    std::vector<std::unique_ptr<TableFixture>> fixtures;
+    std::vector<std::unique_ptr<Stress::TableCheck>> checks;
 
 private slots:
-    void initTestCase()
+    void wholeDealsAtFourTables()
     {
+        QElapsedTimer clock;
         clock.start();
-        const QList<TmainFrm *> copies = fx.seatTable({"Ann", "Bob", "Cid", "Dan"});
-        QCOMPARE(copies.size(), 4);
-        host = copies.first();
-        host->CardEng1.seed(20250107);
-        check.setCopies(copies);
-        QCOMPARE(check.creditSum(), 4000);
-    }
+        QList<Stress::TableCheck *> tables;
+        for (int t = 0; t < kTables; ++t) {
+            fixtures.push_back(std::make_unique<TableFixture>());
+            checks.push_back(std::make_unique<Stress::TableCheck>());
+            const QList<TmainFrm *> copies = fixtures.back()->seatTable({"Ann", "Bob", "Cid", "Dan"});
+            QCOMPARE(copies.size(), 4);
+            copies.first()->CardEng1.seed(20250107 + t);
+            checks.back()->setCopies(copies);
+            QCOMPARE(checks.back()->creditSum(), 4000);
+            tables << checks.back().get();
+        }
+        QString problem;
+        QVERIFY2(Stress::playTogether(tables, kDeals, &problem), qPrintable(problem));
 
-    void wholeDeal_data()
-    {
-        QTest::addColumn<int>("deal");
-        for (int d = 1; d <= kDeals; ++d)
-            QTest::addRow("deal %d", d) << d;
-    }
-
-    void wholeDeal()
-    {
-        QFETCH(int, deal);
-        QCOMPARE(check.dealsPlayed(), deal - 1);
-        QVERIFY2(check.startDeal(), qPrintable(check.problem()));
-        QVERIFY2(check.finishDeal(), qPrintable(check.problem()));
-        QCOMPARE(check.dealsPlayed(), deal);
-        QCOMPARE(check.creditSum(), 4000);
-        totalMoves += check.movesThisDeal();
-        // Nobody left and nothing was refused on the way.
-        QCOMPARE(host->roster.seatCount(), 4);
-        for (TmainFrm *w : check.copies())
-            QVERIFY2(fx.messagesOf(w).isEmpty(), qPrintable(fx.messageTextsOf(w).join('|')));
+        int moves = 0;
+        qint64 slowest = 0;
+        for (int t = 0; t < kTables; ++t) {
+            const Stress::TableCheck &check = *checks[size_t(t)];
+            QCOMPARE(check.dealsPlayed(), kDeals);
+            QCOMPARE(check.creditSum(), 4000);
+            // Nobody left and nothing was refused on the way.
+            QCOMPARE(check.host()->roster.seatCount(), 4);
+            for (TmainFrm *w : check.copies())
+                QVERIFY2(fixtures[size_t(t)]->messagesOf(w).isEmpty(),
+                         qPrintable(fixtures[size_t(t)]->messageTextsOf(w).join('|')));
+            moves += check.moveLog().size();
+            slowest = std::max(slowest, check.slowestMoveMs());
+        }
+        qInfo("%d deals, %d moves and deal starts in %lld ms; slowest move %lld ms", kTables * kDeals, moves,
+              clock.elapsed(), slowest);
     }
 
     void cleanupTestCase()
     {
-        qInfo("%d deals, %d moves in %lld ms; slowest move %lld ms", check.dealsPlayed(), totalMoves,
-              clock.elapsed(), check.slowestMoveMs());
+        checks.clear();
+        fixtures.clear();
     }
 };
 

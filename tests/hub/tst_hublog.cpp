@@ -2,6 +2,7 @@
 #include "hub/hublog.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -82,9 +83,23 @@ void tst_hublog::appendFailureIsSwallowed()
     QFETCH(QString, name);
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir("inTheWay"));
-    const QString path = name.isEmpty() ? name : dir.filePath(name);
-    AppendLog(path, "[S] [X],,,,,,"); // returns, no throw, no crash
-    QVERIFY(name.isEmpty() || !QFileInfo(path).isFile());
+    // Relative names resolve in the temporary directory: whatever the call creates shows there.
+    const QString oldCurrent = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    AppendLog(name, "[S] [X],,,,,,"); // returns, no throw, no crash
+    QStringList tree;
+    QDirIterator it(dir.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        tree << QDir(dir.path()).relativeFilePath(it.next());
+    QDir::setCurrent(oldCurrent);
+    // Nothing was created, moved or removed: no missing directory made, no file beside or in the way.
+    QVERIFY2(tree == QStringList{"inTheWay"}, qPrintable(tree.join(", ")));
+    QVERIFY(QFileInfo(dir.filePath("inTheWay")).isDir());
+    // A failed write leaves the log usable for the next entry.
+    AppendLog(dir.filePath("gHost.log"), "[S] [Y],,,,,,");
+    QFile log(dir.filePath("gHost.log"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(log.readAll().endsWith("] [S] [Y],,,,,,\n"));
 }
 
 void tst_hublog::errorTexts_data()

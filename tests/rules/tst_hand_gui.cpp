@@ -3,12 +3,13 @@
 #include "game/gameflow.h"
 #include "rules/handhandling.h"
 #include "support/dealhelpers.h"
+#include "support/tablefixture.h"
 #include "ui/mainfrm.h"
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <memory>
 
 using namespace DealHelpers;
 
@@ -16,8 +17,8 @@ class TestHand : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<TableFixture> fx;
     TmainFrm *w = nullptr;
-    QTemporaryDir dir;
 
     // Gives the local player the turn on a table where nobody has thrown yet.
     void takeTurn()
@@ -29,10 +30,8 @@ class TestHand : public QObject
 private slots:
     void init()
     {
-        w = new TmainFrm;
-        w->programDir = dir.path() + QLatin1Char('/');
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w));
+        fx = std::make_unique<TableFixture>();
+        w = fx->newWindow();
         seatLocally(w, QStringLiteral("Ann"),
                     {{QStringLiteral("Ann"), 1}, {QStringLiteral("Bob"), 2}, {QStringLiteral("Cid"), 3},
                      {QStringLiteral("Dan"), 4}});
@@ -41,8 +40,8 @@ private slots:
 
     void cleanup()
     {
-        delete w;
         w = nullptr;
+        fx.reset();
     }
 
     void raisingStopsAtFive()

@@ -1,29 +1,51 @@
 #include "support/rawpeer.h"
 
-#include "game/protocol.h"
-#include "hub/hubclient.h"
-#include "support/tablefixture.h"
-#include "ui/mainfrm.h"
-
-#include <QElapsedTimer>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QTcpSocket>
+#include <QTest>
 #include <QTimer>
 #include <sys/socket.h>
 
 namespace Stress {
 
-RawPeer::RawPeer() : m_sock(new QTcpSocket(this))
+bool waitUntil(const std::function<bool()> &condition, int ms)
 {
+    QDeadlineTimer deadline(ms);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return condition();
+        QTest::qWait(10); // polling: events, the hubs' timers among them, run meanwhile
+    }
+    return true;
+}
+
+void drainEvents()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+RawPeer::RawPeer(QTcpSocket *accepted) : m_sock(accepted ? accepted : new QTcpSocket(this))
+{
+    m_sock->setParent(this);
     connect(m_sock, &QTcpSocket::readyRead, this, [this] {
-        const QList<HubMessage> msgs = m_reader.feed(m_sock->readAll(), false, 0, false);
+        const QByteArray bytes = m_sock->readAll();
+        raw += bytes;
+        const QList<HubMessage> msgs = m_reader.feed(bytes, false, 0, false);
         for (const HubMessage &m : msgs) {
             got.append(m);
-            if (m.Protocol == Tag::REQVER && !m_nick.isEmpty())
-                send(Tag::CHKVER, kVersionText);
-            else if (m.Protocol == Tag::REQINFO && !m_nick.isEmpty())
-                send(Tag::REQJOIN, m_nick);
-            else if (m.Protocol == Tag::PING && !m_nick.isEmpty() && m_answerPings)
-                send(Tag::PONG, m_nick);
+            if (!m_nick.isEmpty()) {
+                if (m.Protocol == Tag::REQVER)
+                    send(Tag::CHKVER, m_version);
+                else if (m.Protocol == Tag::REQINFO)
+                    send(Tag::REQJOIN, m_nick);
+                else if (m.Protocol == Tag::PING && m_answerPings)
+                    send(Tag::PONG, m_nick);
+            }
+            if (onMessage)
+                onMessage(m);
         }
     });
 }
@@ -31,7 +53,7 @@ RawPeer::RawPeer() : m_sock(new QTcpSocket(this))
 bool RawPeer::connectTo(int port, int ms)
 {
     startConnect(port);
-    return TableFixture::waitFor([this] { return connected(); }, ms);
+    return waitUntil([this] { return connected(); }, ms);
 }
 
 void RawPeer::startConnect(int port)
@@ -51,9 +73,10 @@ void RawPeer::write(const QByteArray &bytes)
     m_sock->flush();
 }
 
-void RawPeer::joinAs(const QString &nick)
+void RawPeer::joinAs(const QString &nick, const QString &version)
 {
     m_nick = nick;
+    m_version = version;
 }
 
 void RawPeer::stopReading()
@@ -82,7 +105,7 @@ int RawPeer::count(const QString &tag) const
 
 bool RawPeer::waitTag(const QString &tag, int ms) const
 {
-    return TableFixture::waitFor([this, tag] { return count(tag) > 0; }, ms);
+    return waitUntil([this, tag] { return count(tag) > 0; }, ms);
 }
 
 bool RawPeer::connected() const
@@ -95,9 +118,9 @@ bool RawPeer::closed() const
     return m_sock->state() == QAbstractSocket::UnconnectedState;
 }
 
-QTcpSocket *clientSocketOf(TmainFrm *w)
+int RawPeer::localPort() const
 {
-    return w->gClient->findChild<QTcpSocket *>();
+    return m_sock->localPort();
 }
 
 void resetSocket(QTcpSocket *socket)
@@ -109,12 +132,6 @@ void resetSocket(QTcpSocket *socket)
     if (socket->socketDescriptor() >= 0)
         ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
     socket->abort();
-}
-
-void freezeClient(TmainFrm *w, bool frozen)
-{
-    for (QObject *child : w->gClient->children())
-        child->blockSignals(frozen);
 }
 
 LoopWatch::LoopWatch()

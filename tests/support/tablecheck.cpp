@@ -164,6 +164,7 @@ void TableCheck::setCopies(const QList<TmainFrm *> &copies)
     m_over = false;
     m_winner.clear();
     m_problem.clear();
+    m_waiting = Waiting::Nothing;
 }
 
 TmainFrm *TableCheck::host() const
@@ -412,6 +413,19 @@ bool TableCheck::waitAgreement(int ms)
 
 bool TableCheck::startDeal(int ms)
 {
+    if (!beginDeal())
+        return false;
+    if (!TableFixture::waitFor([this] { return dealtEverywhere(); }, ms))
+        return fail(QStringLiteral("deal %1 was not dealt").arg(m_deals + 1));
+    takeDeal();
+    if (!waitAgreement(ms))
+        return fail(m_log.last() + QStringLiteral(": ") + m_problem);
+    shown(false);
+    return true;
+}
+
+bool TableCheck::beginDeal()
+{
     TmainFrm *h = host();
     if (!h)
         return fail(QStringLiteral("nobody hosts"));
@@ -432,28 +446,33 @@ bool TableCheck::startDeal(int ms)
     m_creditsBefore = hostCredits();
     m_creditsAfter = m_creditsBefore;
     // A copy still showing the hand of a deal won as dealt would pass for dealt: each must start anew.
-    QHash<TmainFrm *, int> serials;
+    m_serials.clear();
     for (TmainFrm *v : m_copies)
-        serials.insert(v, v->flow->dealSerial());
+        m_serials.insert(v, v->flow->dealSerial());
     QTest::mouseClick(starter->btnNew, Qt::LeftButton);
+    return true;
+}
 
-    // Dealt: every copy holds thirteen cards and either knows who leads or the deal is already won.
-    const bool dealt = TableFixture::waitFor([&] {
-        if (h->flow->dealing())
+bool TableCheck::dealtEverywhere() const
+{
+    // Every copy holds thirteen cards and either knows who leads or the deal is already won.
+    TmainFrm *h = host();
+    if (!h || h->flow->dealing())
+        return false;
+    for (TmainFrm *v : m_copies) {
+        if (v->flow->dealSerial() == m_serials.value(v) || handOf(v).size() != 13)
             return false;
-        for (TmainFrm *v : m_copies) {
-            if (v->flow->dealSerial() == serials.value(v) || handOf(v).size() != 13)
-                return false;
-            if (v->st.gameOn && v->st.turnSeat == 0)
-                return false;
-            if (!v->st.gameOn && !v->txtWhoThrow->text().endsWith(QStringLiteral(" WIN !")))
-                return false;
-        }
-        return true;
-    }, ms);
-    if (!dealt)
-        return fail(QStringLiteral("deal %1 was not dealt").arg(m_deals + 1));
+        if (v->st.gameOn && v->st.turnSeat == 0)
+            return false;
+        if (!v->st.gameOn && !v->txtWhoThrow->text().endsWith(QStringLiteral(" WIN !")))
+            return false;
+    }
+    return true;
+}
 
+void TableCheck::takeDeal()
+{
+    TmainFrm *h = host();
     m_table.clear();
     m_thrown.clear();
     m_lastThrower = 0;
@@ -470,7 +489,6 @@ bool TableCheck::startDeal(int ms)
     }
 
     // A hand of four 2s or of every rank wins at once, everybody paying for thirteen cards.
-    int leader = m_nextLeader;
     for (int s = 1; s <= 4; ++s) {
         const QStringList &hand = m_seats[s].hand;
         if (!hand.isEmpty() && (h->rules.hasFourTwos(hand) || h->rules.isThirteenRun(hand))) {
@@ -491,12 +509,9 @@ bool TableCheck::startDeal(int ms)
         m_log << QStringLiteral("deal %1: %2 wins as dealt with %3")
                      .arg(m_deals + 1)
                      .arg(m_winner, listText(m_seats[seatOf(m_winner)].hand));
-        if (!waitAgreement(ms))
-            return fail(m_log.last() + QStringLiteral(": ") + m_problem);
-        m_nextLeader = seatOf(m_winner);
-        ++m_deals;
-        return true;
+        return;
     }
+    int leader = m_nextLeader;
     if (!leader) {
         // The lowest card leads the first deal after a change at the table.
         int best = 1000;
@@ -509,9 +524,18 @@ bool TableCheck::startDeal(int ms)
     }
     enterTurn(leader);
     m_log << QStringLiteral("deal %1: %2 leads").arg(m_deals + 1).arg(mover());
-    if (!waitAgreement(ms))
-        return fail(m_log.last() + QStringLiteral(": ") + m_problem);
-    return true;
+}
+
+void TableCheck::shown(bool move)
+{
+    if (move) {
+        m_lastMove = m_clock.elapsed();
+        m_slowestMove = std::max(m_slowestMove, m_lastMove);
+    }
+    if (m_over) {
+        m_nextLeader = seatOf(m_winner);
+        ++m_deals;
+    }
 }
 
 bool TableCheck::playMove(int ms)
@@ -543,6 +567,41 @@ bool TableCheck::playThrow(const QStringList &cards, int ms)
     return perform(ordered, ms);
 }
 
+bool TableCheck::automaticPass(int ms)
+{
+    if (!m_inDeal || m_over)
+        return fail(QStringLiteral("no deal to play"));
+    const QString nick = mover();
+    recordPass(m_mover);
+    m_log << describeMove(nick, {}, true);
+    if (!waitAgreement(ms))
+        return fail(m_log.last() + QStringLiteral(": ") + m_problem);
+    return true;
+}
+
+bool TableCheck::followDeal(const QString &leader, int ms)
+{
+    TmainFrm *h = host();
+    if (!h || seatOf(leader) < 0)
+        return fail(QStringLiteral("no host, or %1 holds no seat").arg(leader));
+    const bool dealt = TableFixture::waitFor([&] {
+        for (TmainFrm *v : m_copies)
+            if (!v->st.gameOn || v->st.turnSeat == 0 || handOf(v).size() != 13)
+                return false;
+        return !h->flow->dealing();
+    }, ms);
+    if (!dealt)
+        return fail(QStringLiteral("deal %1 was not dealt").arg(m_deals + 1));
+    m_creditsBefore = hostCredits();
+    m_creditsAfter = m_creditsBefore;
+    m_nextLeader = seatOf(leader);
+    takeDeal();
+    if (!waitAgreement(ms))
+        return fail(m_log.last() + QStringLiteral(": ") + m_problem);
+    shown(false);
+    return true;
+}
+
 bool TableCheck::playMoves(int n)
 {
     for (int i = 0; i < n; ++i) {
@@ -556,6 +615,16 @@ bool TableCheck::playMoves(int n)
 
 bool TableCheck::perform(const QStringList &pick, int ms)
 {
+    if (!beginMove(pick))
+        return false;
+    if (!waitAgreement(ms))
+        return fail(m_log.last() + QStringLiteral(": ") + m_problem);
+    shown(true);
+    return true;
+}
+
+bool TableCheck::beginMove(const QStringList &pick)
+{
     const int seat = m_mover;
     TmainFrm *m = copyOf(m_seats[seat].nick);
     if (!m)
@@ -564,8 +633,7 @@ bool TableCheck::perform(const QStringList &pick, int ms)
         QTest::mouseClick(m->btnCardDown, Qt::LeftButton);
 
     const int beeps = m->beepCount();
-    QElapsedTimer clock;
-    clock.start();
+    m_clock.start();
     bool automatic = false;
     if (pick.isEmpty()) {
         QTest::mouseClick(m->btnPass, Qt::LeftButton);
@@ -589,15 +657,77 @@ bool TableCheck::perform(const QStringList &pick, int ms)
         }
     }
     m_log << describeMove(m->st.myNick, automatic ? QStringList() : pick, automatic);
-    if (!waitAgreement(ms))
-        return fail(m_log.last() + QStringLiteral(": ") + m_problem);
-    m_lastMove = clock.elapsed();
-    m_slowestMove = std::max(m_slowestMove, m_lastMove);
-    if (m_over) {
-        m_nextLeader = seatOf(m_winner);
-        ++m_deals;
-    }
     return true;
+}
+
+bool TableCheck::ready() const
+{
+    switch (m_waiting) {
+    case Waiting::Nothing:
+        return true;
+    case Waiting::Deal:
+        return dealtEverywhere();
+    default:
+        return disagreement().isEmpty();
+    }
+}
+
+bool TableCheck::step()
+{
+    if (m_waiting == Waiting::Nothing) {
+        m_clock.start();
+        if (!m_inDeal || m_over) {
+            if (!beginDeal())
+                return false;
+            m_waiting = Waiting::Deal;
+            return true;
+        }
+        TmainFrm *m = copyOf(mover());
+        if (!m)
+            return fail(QStringLiteral("no copy plays for %1").arg(mover()));
+        if (!beginMove(chooseThrow(m)))
+            return false;
+        m_waiting = Waiting::Move;
+        return true;
+    }
+    const qint64 limit = m_waiting == Waiting::Move ? 15000 : 30000;
+    if (m_waiting == Waiting::Deal) {
+        if (!dealtEverywhere())
+            return m_clock.elapsed() < limit || fail(QStringLiteral("deal %1 was not dealt").arg(m_deals + 1));
+        takeDeal();
+        m_waiting = Waiting::DealShown;
+    }
+    const QString problem = disagreement();
+    if (!problem.isEmpty())
+        return m_clock.elapsed() < limit || fail(m_log.last() + QStringLiteral(": ") + problem);
+    shown(m_waiting == Waiting::Move);
+    m_waiting = Waiting::Nothing;
+    return true;
+}
+
+bool playTogether(const QList<TableCheck *> &tables, int deals, QString *problem)
+{
+    const auto done = [deals](const TableCheck *t) { return t->dealsPlayed() >= deals && t->idle(); };
+    for (;;) {
+        bool allDone = true;
+        for (qsizetype i = 0; i < tables.size(); ++i) {
+            if (done(tables[i]))
+                continue;
+            allDone = false;
+            if (!tables[i]->step()) {
+                *problem = QStringLiteral("table %1, %2").arg(i + 1).arg(tables[i]->problem());
+                return false;
+            }
+        }
+        if (allDone)
+            return true;
+        TableFixture::waitFor([&] {
+            for (const TableCheck *t : tables)
+                if (!done(t) && t->ready())
+                    return true;
+            return false;
+        }, 100);
+    }
 }
 
 QString TableCheck::waitModeProblem() const

@@ -4,6 +4,7 @@
 // who passed) and checks after every move that every copy at the table shows exactly that:
 // the same combination on the table, the same cards per seat, the same player to move, the same
 // pass markers, and no card in two places; after every deal the same credits everywhere.
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -42,6 +43,11 @@ public:
     bool playMove(int ms = 15000);
     // The same with a move the test chooses: these cards (raised by clicks), or a pass when empty.
     bool playThrow(const QStringList &cards, int ms = 15000);
+    // The mover's countdown runs out and the program passes for the player: waits until every copy shows it.
+    bool automaticPass(int ms = 10000);
+    // A deal started without a click here (a quick winner's call, say): waits until every copy holds the
+    // cards of a running deal with this player to lead, and takes it into the account.
+    bool followDeal(const QString &leader, int ms = 30000);
     // Plays n moves, starting a new deal whenever one ends.
     bool playMoves(int n);
     // Plays moves until the deal ends, then checks the end on every copy and the credits.
@@ -60,6 +66,13 @@ public:
     // Waits for agreement, keeping the last reason as problem().
     bool waitAgreement(int ms);
 
+    // Play that does not wait, for several tables at once: a step starts the next deal or move when the
+    // last one shows on every copy, and otherwise only looks whether it does yet. False with problem()
+    // when something went wrong, or a deal or move did not show in time.
+    bool step();
+    bool ready() const; // the next step would start something
+    bool idle() const { return m_waiting == Waiting::Nothing; }
+
     QString problem() const { return m_problem; }
     QString winner() const { return m_winner; }
     QString mover() const;              // nick of the player to move in the account
@@ -75,7 +88,13 @@ public:
     int creditSum() const;
 
 private:
+    enum class Waiting { Nothing, Deal, DealShown, Move };
     bool perform(const QStringList &pick, int ms);
+    bool beginDeal();
+    bool dealtEverywhere() const;
+    void takeDeal();
+    bool beginMove(const QStringList &pick);
+    void shown(bool move); // the deal or move just started shows on every copy
     struct SeatAccount
     {
         QString nick;
@@ -110,6 +129,13 @@ private:
     QString m_problem;
     qint64 m_slowestMove = 0;
     qint64 m_lastMove = 0;
+    QElapsedTimer m_clock; // since the click that started the deal or move
+    QHash<TmainFrm *, int> m_serials; // deal serials of the copies before the deal
+    Waiting m_waiting = Waiting::Nothing;
 };
+
+// Plays deals at several tables at once until each has played this many: each table takes its next step
+// as soon as its last one shows on every copy. False at the first problem, named in *problem.
+bool playTogether(const QList<TableCheck *> &tables, int deals, QString *problem);
 
 } // namespace Stress

@@ -7,23 +7,42 @@
 #include "ui/mainfrm.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QAction>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTcpSocket>
 #include <QTest>
+
+namespace {
+// Every fixture alive: a message box goes to the one that made its window.
+QList<TableFixture *> &liveFixtures()
+{
+    static QList<TableFixture *> fixtures;
+    return fixtures;
+}
+} // namespace
 
 TableFixture::TableFixture()
 {
-    TmainFrm::setMessageHook([this](TmainFrm *w, QMessageBox::Icon icon, const QString &text,
-                                    QMessageBox::StandardButtons buttons) {
-        m_boxes[w].append(ShownMessage{icon, text, buttons, w->gClient->Active() || w->gHost->Active()});
-        if (buttons.testFlag(QMessageBox::Yes) && buttons.testFlag(QMessageBox::No))
-            return m_answer;
+    liveFixtures().append(this);
+    TmainFrm::setMessageHook([](TmainFrm *w, QMessageBox::Icon icon, const QString &text,
+                                QMessageBox::StandardButtons buttons) {
+        for (TableFixture *fx : std::as_const(liveFixtures()))
+            if (fx->m_windows.contains(w))
+                return fx->answerBox(w, icon, text, buttons);
         return buttons.testFlag(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::NoButton;
     });
+}
+
+QMessageBox::StandardButton TableFixture::answerBox(TmainFrm *w, QMessageBox::Icon icon, const QString &text,
+                                                    QMessageBox::StandardButtons buttons)
+{
+    m_boxes[w].append(ShownMessage{icon, text, buttons, w->gClient->Active() || w->gHost->Active()});
+    if (buttons.testFlag(QMessageBox::Yes) && buttons.testFlag(QMessageBox::No))
+        return m_answer;
+    return buttons.testFlag(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::NoButton;
 }
 
 TableFixture::~TableFixture()
@@ -35,12 +54,19 @@ TableFixture::~TableFixture()
     delete m_host;
     m_slots.clear();
     m_windows.clear();
-    TmainFrm::setMessageHook({});
+    liveFixtures().removeAll(this);
+    if (liveFixtures().isEmpty())
+        TmainFrm::setMessageHook({});
 }
 
 TmainFrm *TableFixture::newWindow()
 {
     return createWindow(std::make_unique<QTemporaryDir>(), nullptr);
+}
+
+TmainFrm *TableFixture::newHiddenWindow()
+{
+    return createWindow(std::make_unique<QTemporaryDir>(), nullptr, false);
 }
 
 TmainFrm *TableFixture::newWindowWithSettings(const QByteArray &iniBytes)
@@ -60,15 +86,18 @@ TmainFrm *TableFixture::reopenWindow(TmainFrm *old)
     return nullptr;
 }
 
-TmainFrm *TableFixture::createWindow(std::unique_ptr<QTemporaryDir> dir, const QByteArray *iniBytes)
+TmainFrm *TableFixture::createWindow(std::unique_ptr<QTemporaryDir> dir, const QByteArray *iniBytes, bool shown)
 {
     Slot slot{new TmainFrm, std::move(dir)};
     TmainFrm *w = slot.w;
+    if (!slot.dir->isValid())
+        QTest::qFail("no temporary program directory", __FILE__, __LINE__);
     w->programDir = slot.dir->path() + QLatin1Char('/');
     if (iniBytes) {
+        // A settings file that is not there would pass for one read with defaults.
         QFile file(w->settingsPath());
-        if (file.open(QIODevice::WriteOnly))
-            file.write(*iniBytes);
+        if (!file.open(QIODevice::WriteOnly) || file.write(*iniBytes) != iniBytes->size() || !file.flush())
+            QTest::qFail(qPrintable(QStringLiteral("could not write %1").arg(file.fileName())), __FILE__, __LINE__);
     }
     QObject::connect(w->gClient, &TwsHUBcli::OnDataArrived, w,
                      [this, w](const QString &, int fromPort, const QString &tag, const QString &v1,
@@ -84,7 +113,11 @@ TmainFrm *TableFixture::createWindow(std::unique_ptr<QTemporaryDir> dir, const Q
                      });
     m_windows.append(w);
     m_slots.push_back(std::move(slot));
-    w->show();
+    if (shown) {
+        w->show();
+        if (!QTest::qWaitForWindowExposed(w))
+            QTest::qFail("the window was never shown", __FILE__, __LINE__);
+    }
     return w;
 }
 
@@ -98,12 +131,18 @@ QString TableFixture::programDirOf(TmainFrm *w) const
 
 void TableFixture::closeWindow(TmainFrm *w)
 {
+    if (m_windows.contains(w))
+        w->close();
+    deleteWindow(w);
+}
+
+void TableFixture::deleteWindow(TmainFrm *w)
+{
     for (auto it = m_slots.begin(); it != m_slots.end(); ++it) {
         if (it->w == w) {
             m_windows.removeAll(w);
             if (m_host == w)
                 m_host = nullptr;
-            w->close();
             delete w;
             m_slots.erase(it);
             m_boxes.remove(w);
@@ -264,20 +303,32 @@ bool TableFixture::waitTableShown(int ms)
     return waitFor([this] { return tableShown(); }, ms);
 }
 
-bool TableFixture::waitFor(const std::function<bool()> &pred, int ms)
+bool TableFixture::roundTrip(TmainFrm *guest, int ms)
 {
-    QDeadlineTimer deadline(ms);
-    while (!pred()) {
-        if (deadline.hasExpired())
-            return pred();
-        QTest::qWait(10);
-    }
-    return true;
+    if (!m_host || !guest || guest == m_host)
+        return false;
+    const int port = guest->gClient->LocalPort();
+    const qsizetype before = m_hostIn.value(m_host).size();
+    if (!m_host->gHost->SendToClient(port, Tag::PING, {}, {}, {}))
+        return false;
+    return waitFor([this, port, before] {
+        const QList<Delivered> in = m_hostIn.value(m_host);
+        for (qsizetype i = before; i < in.size(); ++i)
+            if (in.at(i).fromPort == port && in.at(i).tag() == Tag::PONG)
+                return true;
+        return false;
+    }, ms);
 }
 
-void TableFixture::settle(int ms)
+QTcpSocket *TableFixture::clientSocketOf(TmainFrm *w)
 {
-    QTest::qWait(ms);
+    return w->gClient->findChild<QTcpSocket *>();
+}
+
+void TableFixture::freezeClient(TmainFrm *w, bool frozen)
+{
+    for (QObject *child : w->gClient->children())
+        child->blockSignals(frozen);
 }
 
 QStringList TableFixture::messageTextsOf(TmainFrm *w) const

@@ -1,9 +1,10 @@
 #pragma once
-// Several table windows in one test process, hosting and joining over real loopback sockets.
-// Every window gets its own program directory (so settings files never collide), every message
-// box is recorded per window and answered for the user, and every message a window's hubs deliver
-// is recorded too.
+// Table windows in one test process: one window for the tests of the window itself, or several
+// hosting and joining over real loopback sockets. Every window gets its own program directory (so
+// settings files never collide), every message box is recorded per window and answered for the
+// user, and every message a window's hubs deliver is recorded too.
 #include "hub/wire.h"
+#include "support/rawpeer.h"
 #include <QHash>
 #include <QList>
 #include <QMessageBox>
@@ -13,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+class QTcpSocket;
 class TmainFrm;
 
 struct ShownMessage
@@ -40,8 +42,11 @@ public:
     TableFixture(const TableFixture &) = delete;
     TableFixture &operator=(const TableFixture &) = delete;
 
-    // A new window, shown (its settings are loaded from its own empty directory).
+    // A new window, shown (its settings are loaded from its own empty directory); a window the
+    // platform never shows fails the test.
     TmainFrm *newWindow();
+    // The same, not yet shown: its settings are loaded when it is.
+    TmainFrm *newHiddenWindow();
     // A new window whose directory holds a settings file with exactly these bytes before it is shown.
     TmainFrm *newWindowWithSettings(const QByteArray &iniBytes);
     // Closes the window (its settings are saved) and starts a new one in the same directory.
@@ -50,6 +55,8 @@ public:
     QList<TmainFrm *> windows() const { return m_windows; }
     // Closes and deletes one window (its settings are saved, its hubs closed).
     void closeWindow(TmainFrm *w);
+    // Deletes one window without closing it first: only what its destructor does happens.
+    void deleteWindow(TmainFrm *w);
 
     // Hosting on a port the system chooses (the dialog accepts only 1..65535): the nick is typed
     // into the dialog and the hub started; true once the host sits in seat 1.
@@ -80,9 +87,15 @@ public:
     // The nick the viewer's screen seat shows, with the letter spacing taken out; empty for a free seat.
     static QString shownNick(TmainFrm *viewer, int screenSeat);
 
-    static bool waitFor(const std::function<bool()> &pred, int ms = 5000);
-    // Lets events run for about ms milliseconds.
-    static void settle(int ms);
+    static bool waitFor(const std::function<bool()> &pred, int ms = 5000) { return Stress::waitUntil(pred, ms); }
+    // An ordering sentinel: the host pings the guest and waits for its answer. Once it is in, the guest
+    // has handled everything the host sent it before, and the host everything the guest sent before.
+    bool roundTrip(TmainFrm *guest, int ms = 5000);
+
+    // The socket of a window's hub client.
+    static QTcpSocket *clientSocketOf(TmainFrm *w);
+    // A window whose program hangs: its hub client no longer reacts to anything; false undoes it.
+    static void freezeClient(TmainFrm *w, bool frozen);
 
     // Message boxes shown by a window, oldest first.
     QList<ShownMessage> messagesOf(TmainFrm *w) const { return m_boxes.value(w); }
@@ -98,7 +111,9 @@ public:
     void clearTraffic();
 
 private:
-    TmainFrm *createWindow(std::unique_ptr<QTemporaryDir> dir, const QByteArray *iniBytes);
+    QMessageBox::StandardButton answerBox(TmainFrm *w, QMessageBox::Icon icon, const QString &text,
+                                          QMessageBox::StandardButtons buttons);
+    TmainFrm *createWindow(std::unique_ptr<QTemporaryDir> dir, const QByteArray *iniBytes, bool shown = true);
     struct Slot
     {
         TmainFrm *w;

@@ -1,22 +1,23 @@
 // The chat panel on one window: opening and closing, sending with Enter and Alt+S, the log, colours.
 #include "game/messagerouter.h"
 #include "game/protocol.h"
+#include "support/tablefixture.h"
 #include "ui/chatpanel.h"
 #include "ui/mainfrm.h"
 #include <QAction>
 #include <QFrame>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <memory>
 
 class TestChat : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<TableFixture> fx;
     TmainFrm *w = nullptr;
-    QTemporaryDir dir;
     QList<QColor> offered; // what the colour chooser was opened with
     QColor answer;
 
@@ -41,18 +42,16 @@ private slots:
 
     void init()
     {
-        w = new TmainFrm;
-        w->programDir = dir.path() + QLatin1Char('/');
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w));
+        fx = std::make_unique<TableFixture>();
+        w = fx->newWindow();
         w->st.myNick = QStringLiteral("Ann"); // after the settings were loaded on show
         offered.clear();
     }
 
     void cleanup()
     {
-        delete w;
         w = nullptr;
+        fx.reset();
     }
 
     void openAndClose()

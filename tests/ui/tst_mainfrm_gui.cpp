@@ -4,6 +4,7 @@
 #include "hub/hubclient.h"
 #include "hub/hubserver.h"
 #include "rules/handhandling.h"
+#include "support/tablefixture.h"
 #include "ui/frmsetting.h"
 #include "ui/mainfrm.h"
 #include "ui/pictures.h"
@@ -30,14 +31,6 @@
 #include <memory>
 
 namespace {
-
-struct Box
-{
-    TmainFrm *window;
-    QMessageBox::Icon icon;
-    QString text;
-    QMessageBox::StandardButtons buttons;
-};
 
 // Slot rule, written the long way: slot 1 in the middle, then alternately one step further
 // along the positive and the negative direction.
@@ -71,20 +64,7 @@ class TestMainFrm : public QObject
 {
     Q_OBJECT
 
-    QList<Box> boxes;
-    QTemporaryDir dir;
-
-    std::unique_ptr<TmainFrm> newWindow(bool show = false)
-    {
-        auto w = std::make_unique<TmainFrm>();
-        w->programDir = dir.path() + QLatin1Char('/');
-        if (show) {
-            w->show();
-            if (!QTest::qWaitForWindowExposed(w.get()))
-                qWarning("window not exposed");
-        }
-        return w;
-    }
+    std::unique_ptr<TableFixture> fx;
 
     // Everything the start state and both resets promise about the table.
     void verifyTableAtRest(TmainFrm &w, bool waitShown)
@@ -140,25 +120,16 @@ class TestMainFrm : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(dir.isValid());
-        TmainFrm::setMessageHook([this](TmainFrm *w, QMessageBox::Icon icon, const QString &text,
-                                        QMessageBox::StandardButtons buttons) {
-            boxes.append({w, icon, text, buttons});
-            return QMessageBox::Ok;
-        });
-    }
-    void init() { boxes.clear(); }
-    void cleanupTestCase() { TmainFrm::setMessageHook({}); }
+    void init() { fx = std::make_unique<TableFixture>(); }
+    void cleanup() { fx.reset(); }
 
     void startState()
     {
-        auto w = newWindow();
+        TmainFrm *w = fx->newHiddenWindow();
         QCOMPARE(w->gClient->Port(), 110);
         QCOMPARE(w->gClient->Host(), QStringLiteral("127.0.0.1"));
         w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(w));
         QCOMPARE(w->windowTitle(), QStringLiteral(" Quadrix v1.11"));
         QCOMPARE(QApplication::applicationDisplayName(), QStringLiteral("Quadrix v1.11"));
         verifyTableAtRest(*w, false);
@@ -200,12 +171,12 @@ private slots:
         for (int s = 2; s <= 4; ++s)
             QCOMPARE(w->findLabel(QStringLiteral("p%1c7").arg(s))->pixmap().toImage(), back);
         QCOMPARE(w->imgCarpet->pixmap().size(), QSize(347, 285));
-        QVERIFY(boxes.isEmpty());
+        QVERIFY(fx->messagesOf(w).isEmpty());
     }
 
     void captionsAndHints()
     {
-        auto w = newWindow();
+        TmainFrm *w = fx->newHiddenWindow();
         const QList<std::pair<QPushButton *, QString>> captions = {
             {w->btnStop, "Stop Game"},     {w->btnPing, "Ping Users"},       {w->btnSortF, "Sort by Flower"},
             {w->btnSortN, "Sort by Number"}, {w->btnThrow, "Throw Card"},    {w->btnCardDown, "Unselect All"},
@@ -258,7 +229,7 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, objectName);
-        auto w = newWindow();
+        TmainFrm *w = fx->newHiddenWindow();
         QWidget *c = w->findControl(name);
         if (objectName.isEmpty()) {
             QVERIFY(!c);
@@ -270,7 +241,7 @@ private slots:
 
     void accessorsStayInRange()
     {
-        auto w = newWindow();
+        TmainFrm *w = fx->newHiddenWindow();
         for (int bad : {-1, 0, 14, 100}) {
             QVERIFY(!w->handSlot(bad));
             QVERIFY(!w->seatSlot(2, bad));
@@ -298,7 +269,7 @@ private slots:
 
     void slotGeometry()
     {
-        auto w = newWindow();
+        TmainFrm *w = fx->newHiddenWindow();
         for (int s = 1; s <= 4; ++s)
             for (int n = 1; n <= 13; ++n) {
                 QWidget *slot = w->seatSlot(s, n);
@@ -330,7 +301,7 @@ private slots:
 
     void windowGeometry()
     {
-        auto w = newWindow();
+        TmainFrm *w = fx->newHiddenWindow();
         QCOMPARE(w->Panel2->geometry(), QRect(0, 0, 355, 21));
         QCOMPARE(w->Panel4->geometry(), QRect(0, 21, 355, 370));
         QCOMPARE(w->Panel1->geometry(), QRect(2, 2, 351, 289));
@@ -361,7 +332,7 @@ private slots:
 
         // a shown window leaves the same client widths, whatever frame the platform draws
         w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(w));
         w->setOuterWidth(640);
         QTRY_COMPARE(w->width(), 632);
         QCOMPARE(w->chatPanel->width(), 277);
@@ -374,7 +345,7 @@ private slots:
 
     void stackingOrder()
     {
-        auto w = newWindow();
+        TmainFrm *w = fx->newHiddenWindow();
         QWidget *table = w->Panel1;
         for (int s = 1; s <= 4; ++s)
             w->showSeatCards(s, true);
@@ -413,7 +384,7 @@ private slots:
     void whoThrowCentred()
     {
         QFETCH(QString, text);
-        auto w = newWindow(true);
+        TmainFrm *w = fx->newWindow();
         const int top = w->txtWhoThrow->y();
         w->setWhoThrow(text);
         QVERIFY(w->txtWhoThrow->isVisible());
@@ -453,7 +424,7 @@ private slots:
     // A seated nick fits its label: across the table on one line, down the sides one letter a line.
     void seatLabelsShowSpacedNick()
     {
-        auto w = newWindow(true);
+        TmainFrm *w = fx->newWindow();
         w->st.myNick = QStringLiteral("me");
         QVERIFY(w->roster.setSeat({QStringLiteral("me"), {}, 0, 1000, true}, 1));
         QVERIFY(w->roster.setSeat({QStringLiteral("WWWWWWWWWW"), QStringLiteral("10.0.0.2"), 5001, 1000, true}, 2));
@@ -482,7 +453,7 @@ private slots:
 
     void countTableCards()
     {
-        auto w = newWindow();
+        TmainFrm *w = fx->newHiddenWindow();
         QCOMPARE(w->countTableCards(), 0);
         w->tableSlot(1)->show();
         w->tableSlot(3)->show();
@@ -498,7 +469,7 @@ private slots:
 
     void showSeatCards()
     {
-        auto w = newWindow();
+        TmainFrm *w = fx->newHiddenWindow();
         w->showSeatCards(3, true);
         for (int n = 1; n <= 13; ++n) {
             QVERIFY(w->seatSlot(3, n)->isVisibleTo(w->Panel1));
@@ -523,7 +494,7 @@ private slots:
     {
         QFETCH(int, seat);
         QFETCH(QPoint, pos);
-        auto w = newWindow();
+        TmainFrm *w = fx->newHiddenWindow();
         w->setTurnMarker(seat);
         QCOMPARE(w->imgTurn->pos(), pos);
         QCOMPARE(w->imgTurn->size(), QSize(17, 17));
@@ -534,7 +505,7 @@ private slots:
 
     void resetGameDisplay()
     {
-        auto w = newWindow(true);
+        TmainFrm *w = fx->newWindow();
         scribble(*w);
         w->resetGameDisplay();
         for (int s = 1; s <= 4; ++s)
@@ -565,7 +536,7 @@ private slots:
 
     void resetGameDisplayWhileHosting()
     {
-        auto w = newWindow(true);
+        TmainFrm *w = fx->newWindow();
         w->gHost->setPort(0);
         w->gHost->setActive(true);
         QVERIFY(w->gHost->Active());
@@ -585,7 +556,7 @@ private slots:
 
     void resetConnection()
     {
-        auto w = newWindow(true);
+        TmainFrm *w = fx->newWindow();
         scribble(*w);
         w->resetConnection();
         verifyTableAtRest(*w, false);
@@ -597,7 +568,7 @@ private slots:
 
     void resetConnectionEndsHosting()
     {
-        auto w = newWindow(true);
+        TmainFrm *w = fx->newWindow();
         w->gHost->setPort(0);
         w->gHost->setActive(true);
         QVERIFY(w->gHost->Active());
@@ -606,12 +577,12 @@ private slots:
         QVERIFY(!w->gHost->Active());
         verifyTableAtRest(*w, false);
         QVERIFY(w->mnuSetting->isEnabled());
-        QVERIFY(boxes.isEmpty());
+        QVERIFY(fx->messagesOf(w).isEmpty());
     }
 
     void hubEventTexts()
     {
-        auto w = newWindow(true);
+        TmainFrm *w = fx->newWindow();
         w->gClient->setHost(QStringLiteral("table.example"));
 
         w->gClientConnect(QStringLiteral("10.1.1.1"), 110);
@@ -624,21 +595,20 @@ private slots:
         w->gClient->setHost(QStringLiteral("table.example"));
         w->gClientDisconnect(QStringLiteral("10.1.1.1"), 110);
         QCOMPARE(w->statusText(), QStringLiteral("  Disconnected from table.example : 4321"));
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].window, w.get());
-        QCOMPARE(boxes[0].text, QStringLiteral(" Disconnected from table.example : 4321"));
-        QCOMPARE(boxes[0].icon, QMessageBox::Critical);
-        QCOMPARE(boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(fx->messagesOf(w).size(), 1);
+        QCOMPARE(fx->messagesOf(w)[0].text, QStringLiteral(" Disconnected from table.example : 4321"));
+        QCOMPARE(fx->messagesOf(w)[0].icon, QMessageBox::Critical);
+        QCOMPARE(fx->messagesOf(w)[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QVERIFY(w->mnuSetting->isEnabled());
         QVERIFY(!w->mnuDisconn->isEnabled());
 
         // an empty error text resets quietly
-        boxes.clear();
+        fx->clearMessages();
         w->mnuSetting->setEnabled(false);
         w->mnuDisconn->setEnabled(true);
         scribble(*w);
         w->socketError(QString());
-        QVERIFY(boxes.isEmpty());
+        QVERIFY(fx->messagesOf(w).isEmpty());
         QCOMPARE(w->statusText(), QStringLiteral("  Disconnected from table.example : 4321"));
         QVERIFY(w->mnuSetting->isEnabled());
         QVERIFY(w->mnuDisconn->isEnabled()); // only the disconnect paths switch it off
@@ -646,36 +616,36 @@ private slots:
 
         w->socketError(QStringLiteral("Connection refused"));
         QCOMPARE(w->statusText(), QStringLiteral(" Connection refused"));
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].text, QStringLiteral("Connection refused"));
+        QCOMPARE(fx->messagesOf(w).size(), 1);
+        QCOMPARE(fx->messagesOf(w)[0].text, QStringLiteral("Connection refused"));
 
-        boxes.clear();
+        fx->clearMessages();
         w->gHostCloseConnection();
         QCOMPARE(w->statusText(), QStringLiteral(" Connection closed."));
-        QVERIFY(boxes.isEmpty());
+        QVERIFY(fx->messagesOf(w).isEmpty());
     }
 
     void hubSignalsReachTheWindow()
     {
-        auto w = newWindow(true);
+        TmainFrm *w = fx->newWindow();
         emit w->gClient->OnSockError(QStringLiteral("Host not found"));
         QCOMPARE(w->statusText(), QStringLiteral(" Host not found"));
-        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(fx->messagesOf(w).size(), 1);
         emit w->gHost->OnHostingError(QStringLiteral("Address in use"));
         QCOMPARE(w->statusText(), QStringLiteral(" Address in use"));
         emit w->gHost->OnCloseConnection(w->gHost);
         QCOMPARE(w->statusText(), QStringLiteral(" Connection closed."));
-        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(fx->messagesOf(w).size(), 2);
         // the busy event lets waiting events run
         bool ran = false;
-        QTimer::singleShot(0, w.get(), [&ran] { ran = true; });
+        QTimer::singleShot(0, w, [&ran] { ran = true; });
         emit w->gClient->OnBusy(w->gClient);
         QVERIFY(ran);
     }
 
     void alwaysOnTopTwice()
     {
-        auto w = newWindow(true);
+        TmainFrm *w = fx->newWindow();
         const QSize size = w->size();
         w->AlwaysOnTop1->trigger();
         QVERIFY(w->AlwaysOnTop1->isChecked());
@@ -696,7 +666,7 @@ private slots:
 
     void beepOnTurnToggles()
     {
-        auto w = newWindow();
+        TmainFrm *w = fx->newHiddenWindow();
         w->BeepOnTurn1->trigger();
         QVERIFY(!w->BeepOnTurn1->isChecked());
         w->BeepOnTurn1->trigger();
@@ -709,7 +679,7 @@ private slots:
     // The menu item and the Close button toggle the panel once per click.
     void chatPanelOpensAndCloses()
     {
-        auto w = newWindow(true);
+        TmainFrm *w = fx->newWindow();
         w->st.myNick = QStringLiteral("me");
         w->ChatDialog1->trigger();
         QVERIFY(w->ChatDialog1->isChecked());
@@ -722,7 +692,7 @@ private slots:
 
         w->ChatDialog1->trigger();
         w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QVERIFY(QTest::qWaitForWindowActive(w));
         w->btnClear->setFocus();
         QTest::mouseClick(w->chatLog->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
         QTRY_VERIFY(w->txtInput->hasFocus());
@@ -730,7 +700,7 @@ private slots:
 
     void placeDealtCard()
     {
-        auto w = newWindow();
+        TmainFrm *w = fx->newHiddenWindow();
         w->st.myNick = QStringLiteral("me");
         QVERIFY(w->roster.setSeat({QStringLiteral("me"), {}, 0, 1000, true}, 2));
         QVERIFY(w->roster.setSeat({QStringLiteral("ann"), QStringLiteral("10.0.0.9"), 6000, 1000, true}, 4));
@@ -767,7 +737,7 @@ private slots:
 
     void statusAndWaiting()
     {
-        auto w = newWindow();
+        TmainFrm *w = fx->newHiddenWindow();
         w->setStatusText(QStringLiteral(" Hosting as 1.2.3.4 @ 110 ..."));
         QCOMPARE(w->statusText(), QStringLiteral(" Hosting as 1.2.3.4 @ 110 ..."));
         // menu hover sends empty status tips; the status text stays
@@ -777,7 +747,7 @@ private slots:
         QElapsedTimer t;
         t.start();
         bool ticked = false;
-        QTimer::singleShot(10, w.get(), [&ticked] { ticked = true; });
+        QTimer::singleShot(10, w, [&ticked] { ticked = true; });
         w->waitProcessing(60);
         QVERIFY(ticked);
         QVERIFY(t.elapsed() >= 55);
@@ -785,7 +755,7 @@ private slots:
 
     void iconBlink()
     {
-        auto w = newWindow();
+        TmainFrm *w = fx->newHiddenWindow();
         const QImage normal = windowIcon().pixmap(16, 16).toImage();
         QVERIFY(!normal.isNull());
         w->showBlankIcon();
@@ -806,15 +776,15 @@ private slots:
     void severalWindows()
     {
         QVERIFY(!mainFrm);
-        auto first = newWindow();
-        QCOMPARE(mainFrm, first.get());
-        auto second = newWindow();
-        auto third = newWindow();
-        auto fourth = newWindow();
-        QCOMPARE(mainFrm, first.get());
+        TmainFrm *first = fx->newHiddenWindow();
+        QCOMPARE(mainFrm, first);
+        TmainFrm *second = fx->newHiddenWindow();
+        TmainFrm *third = fx->newHiddenWindow();
+        TmainFrm *fourth = fx->newHiddenWindow();
+        QCOMPARE(mainFrm, first);
         second->setWhoThrow(QStringLiteral("S E C O N D"));
         QVERIFY(!first->txtWhoThrow->isVisibleTo(first->Panel1));
-        first.reset();
+        fx->deleteWindow(first);
         QVERIFY(!mainFrm);
         third->resetConnection();
         QCOMPARE(fourth->nickLabel(1)->text(), QStringLiteral("E M P T Y  "));
@@ -823,43 +793,44 @@ private slots:
     void closingSavesSettings()
     {
         QTemporaryDir own;
-        auto w = newWindow(true);
+        TmainFrm *w = fx->newWindow();
         w->programDir = own.path() + QLatin1Char('/');
         w->st.myNick = QStringLiteral("closer");
         w->mnuSetting->trigger(); // the connection dialog is open when the window closes
         QVERIFY(w->frmSetting->isVisible());
         w->close();
         QVERIFY(!w->frmSetting->isVisible()); // so it cannot keep the program running
-        QVERIFY(boxes.isEmpty());
+        QVERIFY(fx->messagesOf(w).isEmpty());
         QVERIFY(QFileInfo::exists(w->settingsPath()));
         QFile f(w->settingsPath());
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY(f.readAll().contains("closer"));
         f.close();
         QFile::remove(w->settingsPath());
-        w.reset(); // the destructor does not save a second time
+        fx->deleteWindow(w); // the destructor does not save a second time
         QVERIFY(!QFileInfo::exists(own.path() + QStringLiteral("/Quadrix.INI")));
     }
 
     void unwritableSettingsAreReported()
     {
-        auto w = newWindow(true);
+        TmainFrm *w = fx->newWindow();
         // a file where the program's folder should be: nothing can be written below it
+        QTemporaryDir dir;
         QFile blocker(dir.path() + QStringLiteral("/blocker"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         w->programDir = blocker.fileName() + QLatin1Char('/');
         w->userConfigDir = blocker.fileName() + QStringLiteral("/config"); // nor in the user's folder
         w->close();
-        QCOMPARE(boxes.size(), 1);
-        QVERIFY2(boxes[0].text.contains(w->settingsPath()), qPrintable(boxes[0].text));
-        QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+        QCOMPARE(fx->messagesOf(w).size(), 1);
+        QVERIFY2(fx->messagesOf(w)[0].text.contains(w->settingsPath()), qPrintable(fx->messagesOf(w)[0].text));
+        QCOMPARE(fx->messagesOf(w)[0].icon, QMessageBox::Critical);
         QVERIFY(!w->isVisible()); // the program still ends
     }
 
     void closingWhileHostingEndsIt()
     {
-        auto w = newWindow(true);
+        TmainFrm *w = fx->newWindow();
         w->gHost->setPort(0);
         w->gHost->setActive(true);
         QVERIFY(w->gHost->Active());
@@ -870,19 +841,19 @@ private slots:
         QVERIFY(!w->gHost->Active());
         QVERIFY(!w->gClient->Active());
         QTRY_COMPARE(guest.state(), QAbstractSocket::UnconnectedState);
-        QVERIFY(boxes.isEmpty()); // closing is not an error
+        QVERIFY(fx->messagesOf(w).isEmpty()); // closing is not an error
     }
 
     // The start screen as a player sees it; QUADRIX_SCREENSHOT names a file to keep it in.
     void startScreen()
     {
-        auto w = newWindow(true);
+        TmainFrm *w = fx->newWindow();
         const QImage shot = w->grab().toImage();
         QCOMPARE(shot.size() / shot.devicePixelRatio(), w->size());
         // the felt shows inside the table, tiled from the carpet's corner: (40, 100) is (10, 10) of a tile
         QCOMPARE(shot.devicePixelRatio(), 1.0);
         const QImage tile = feltTile(1.0).toImage();
-        const QPoint carpet = w->imgCarpet->mapTo(w.get(), QPoint(0, 0));
+        const QPoint carpet = w->imgCarpet->mapTo(w, QPoint(0, 0));
         const QColor seen = shot.pixelColor(carpet + QPoint(40, 100));
         const QColor want = tile.pixelColor(10, 10);
         QVERIFY2(qAbs(seen.green() - want.green()) < 8 && qAbs(seen.red() - want.red()) < 8,
