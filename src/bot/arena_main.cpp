@@ -1,6 +1,7 @@
 // quadrix-arena: plays many deals between strategies with the real rules and reports how the
 // first strategy fares. Every deal is played four times, the strategies moved round the
 // seats, so the cards dealt favour nobody.
+#include "bot/searchstrategy.h"
 #include "bot/simulator.h"
 #include "bot/strategy.h"
 #include <QCommandLineParser>
@@ -45,12 +46,13 @@ int main(int argc, char *argv[])
         QStringLiteral("Plays deals between computer strategies with the game's rules and prints how the first "
                        "strategy fares: win rate and mean credit change per deal with 95% confidence intervals, "
                        "and the time it takes to decide a move. Each deal is replayed with the strategies moved "
-                       "round all four seats. Strategies: %1.")
+                       "round all four seats. Strategies: %1, or a level 1 to 4.")
             .arg(strategyNames().join(QStringLiteral(", "))));
     parser.addHelpOption();
     QCommandLineOption dealsOpt(QStringLiteral("deals"), QStringLiteral("Number of different deals (default 20000)."),
                                 QStringLiteral("n"), QStringLiteral("20000"));
-    QCommandLineOption botOpt(QStringLiteral("bot"), QStringLiteral("Strategy measured (default smart)."),
+    QCommandLineOption botOpt(QStringList{QStringLiteral("player"), QStringLiteral("bot")},
+                              QStringLiteral("Strategy or level measured (default smart, level 3)."),
                               QStringLiteral("name"), QStringLiteral("smart"));
     QCommandLineOption oppOpt(QStringLiteral("opponents"),
                               QStringLiteral("Strategy of the three other seats, or three names separated by "
@@ -62,7 +64,13 @@ int main(int argc, char *argv[])
                                QStringLiteral("Weights of the measured planning strategy, name=value separated by "
                                               "commas (see TSmartStrategy::Tuning)."),
                                QStringLiteral("list"));
-    parser.addOptions({dealsOpt, botOpt, oppOpt, seedOpt, tuneOpt});
+    QCommandLineOption thinkOpt(QStringLiteral("think-ms"),
+                                QStringLiteral("Time of one decision of the searching players (level 4), in "
+                                               "milliseconds (default %1, at most %2).")
+                                    .arg(TSearchStrategy::kDefaultThinkMs)
+                                    .arg(TSearchStrategy::kMaxThinkMs),
+                                QStringLiteral("ms"), QString::number(TSearchStrategy::kDefaultThinkMs));
+    parser.addOptions({dealsOpt, botOpt, oppOpt, seedOpt, tuneOpt, thinkOpt});
     parser.process(app);
 
     QTextStream out(stdout);
@@ -76,6 +84,11 @@ int main(int argc, char *argv[])
     const quint64 seed = parser.value(seedOpt).toULongLong(&ok);
     if (!ok) {
         err << "quadrix-arena: --seed wants a number\n";
+        return 2;
+    }
+    const int thinkMs = parser.value(thinkOpt).toInt(&ok);
+    if (!ok || thinkMs < 1 || thinkMs > TSearchStrategy::kMaxThinkMs) {
+        err << "quadrix-arena: --think-ms wants a number from 1 to " << TSearchStrategy::kMaxThinkMs << "\n";
         return 2;
     }
     QStringList names{parser.value(botOpt)};
@@ -96,6 +109,8 @@ int main(int argc, char *argv[])
             return 2;
         }
         s->seed(seed * 4 + quint64(i) + 1);
+        if (auto *search = dynamic_cast<TSearchStrategy *>(s.get()))
+            search->setThinkMs(thinkMs);
         strategies.push_back(std::move(s));
     }
 

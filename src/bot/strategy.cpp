@@ -1,4 +1,5 @@
 #include "bot/strategy.h"
+#include "bot/searchstrategy.h"
 #include <algorithm>
 #include <chrono>
 #include <limits>
@@ -548,9 +549,22 @@ TCombo TSmartStrategy::lookAhead(const TBotView &view, const QList<TCombo> &cand
 
 // ---------------------------------------------------------------------------
 
+QList<TCombo> TSmartStrategy::rankedMoves(const TBotView &view, const QList<TCombo> &throws)
+{
+    if (throws.isEmpty())
+        return {};
+    m_started = std::chrono::steady_clock::now();
+    const Context ctx = makeContext(view);
+    return view.table.size == 0 ? lead(view, throws, ctx) : follow(view, throws, ctx);
+}
+
 std::unique_ptr<TBotStrategy> makeStrategy(const QString &name)
 {
     const QString n = name.trimmed().toLower();
+    if (n == QLatin1String("search") || n == QLatin1String("smart4") || n == QLatin1String("4"))
+        return std::make_unique<TSearchStrategy>();
+    if (n.size() == 1 && n.at(0).digitValue() >= 1 && n.at(0).digitValue() <= 3)
+        return std::make_unique<TSmartStrategy>(n.at(0).digitValue());
     if (n == QLatin1String("random"))
         return std::make_unique<TRandomStrategy>();
     if (n == QLatin1String("greedy"))
@@ -568,5 +582,5 @@ std::unique_ptr<TBotStrategy> makeStrategy(const QString &name)
 QStringList strategyNames()
 {
     return {QStringLiteral("random"), QStringLiteral("greedy"), QStringLiteral("smart1"), QStringLiteral("smart2"),
-            QStringLiteral("smart"), QStringLiteral("smart3")};
+            QStringLiteral("smart"), QStringLiteral("smart3"), QStringLiteral("search")};
 }

@@ -95,6 +95,8 @@ public:
     QString name() const override;
     int level() const { return m_level; }
     TCombo choose(const TBotView &view, const QList<TCombo> &throws) override;
+    // The moves this strategy weighs, best first, before its look-ahead; a pass may be among them.
+    QList<TCombo> rankedMoves(const TBotView &view, const QList<TCombo> &throws);
 
     struct Plan
     {
@@ -122,6 +124,7 @@ private:
     std::chrono::steady_clock::time_point m_started; // of the decision under way
 };
 
-// "random", "greedy", "smart" (level 3), or "smart1".."smart3"; nullptr for another name.
+// "random", "greedy", "smart" (level 3), "smart1".."smart3", "search" (level 4), or a level
+// "1".."4"; nullptr for another name.
 std::unique_ptr<TBotStrategy> makeStrategy(const QString &name);
 QStringList strategyNames();

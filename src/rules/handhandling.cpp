@@ -94,7 +94,7 @@ void THandHandling::btnThrowClick()
     }
     m_throwing = true;
 
-    w.btnThrow->setEnabled(false);
+    w.setButtonEnabled(TGameButton::Throw, false);
     w.btnPass->setEnabled(false);
     w.countdown->stop();
 

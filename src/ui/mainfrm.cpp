@@ -15,6 +15,7 @@
 #include "ui/countdown.h"
 #include "ui/fileplace.h"
 #include "ui/frmsetting.h"
+#include "ui/hint.h"
 #include "ui/pictures.h"
 #include "ui/webtext.h"
 
@@ -114,6 +115,8 @@ TmainFrm::~TmainFrm()
     delete countdown;
     destroyGameControl();
     delete hand;
+    delete hint;
+    hint = nullptr;
     countdown = nullptr;
     hand = nullptr;
     delete gHost;
@@ -451,12 +454,18 @@ void TmainFrm::buildMenu()
     ChatDialog1->setObjectName(QStringLiteral("ChatDialog1"));
     ChatDialog1->setCheckable(true);
     ChatDialog1->setChecked(false);
+    Settings1->addSeparator();
+    Hint1 = Settings1->addAction(QStringLiteral("Hint"));
+    Hint1->setObjectName(QStringLiteral("Hint1"));
+    Hint1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    Hint1->setEnabled(false); // the throw button's state: only on the own turn
 }
 
 void TmainFrm::createControllers()
 {
     createGameControl(this);
     hand = new THandHandling(*this);
+    hint = new THint(*this);
     countdown = new TCountdown(*this);
     chat = new TChatPanel(*this); // after the controls: it watches txtInput and chatLog
     frmSetting = new TfrmSetting(*this);
@@ -526,6 +535,7 @@ void TmainFrm::wireSignals()
         ChatDialog1->setChecked(!checked);
         chat->ChatDialog1Click();
     });
+    connect(Hint1, &QAction::triggered, this, [this] { hint->give(); });
 }
 
 // ---------------------------------------------------------------------------------------------

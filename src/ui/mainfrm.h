@@ -24,6 +24,7 @@ class TwebText;
 class TwsHUBsvr;
 class TwsHUBcli;
 class THandHandling;
+class THint;
 class TCountdown;
 class TChatPanel;
 class TfrmSetting;
@@ -51,6 +52,7 @@ public:
 
     // The window's own controllers
     THandHandling *hand = nullptr;
+    THint *hint = nullptr;              // Ctrl+H on the own turn
     TCountdown *countdown = nullptr;
     TChatPanel *chat = nullptr;
     TfrmSetting *frmSetting = nullptr;
@@ -67,7 +69,7 @@ public:
     TwebText *webText1 = nullptr, *webText2 = nullptr;
     QMenu *Connection1 = nullptr, *Settings1 = nullptr;
     QAction *mnuSetting = nullptr, *mnuDisconn = nullptr, *AlwaysOnTop1 = nullptr, *BeepOnTurn1 = nullptr,
-            *ChatDialog1 = nullptr;
+            *ChatDialog1 = nullptr, *Hint1 = nullptr;
     QFrame *chatPanel = nullptr;
     QPushButton *btnNoChat = nullptr, *btnClear = nullptr, *btnForeColor = nullptr, *btnBGColor = nullptr,
                 *btnAltS = nullptr;

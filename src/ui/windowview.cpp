@@ -24,6 +24,7 @@ void TmainFrm::setButtonEnabled(TGameButton button, bool on)
         break;
     case TGameButton::Throw:
         btnThrow->setEnabled(on);
+        Hint1->setEnabled(on);
         break;
     case TGameButton::Pass:
         btnPass->setEnabled(on);

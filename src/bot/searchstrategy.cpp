@@ -1,0 +1,162 @@
+#include "bot/searchstrategy.h"
+#include "game/credits.h"
+#include <algorithm>
+#include <vector>
+
+using namespace BotCards;
+
+namespace {
+// A seat that passed on the table still may hold something that beats it (players keep their
+// strong cards), so a pass only makes such deals less likely: they are dealt again this often.
+constexpr int kPassRedeals = 3;
+} // namespace
+
+TSearchStrategy::TSearchStrategy()
+{
+    m_policy.tuning.lookSamples = 0; // the play-outs use the plan alone: the search is the look-ahead
+}
+
+void TSearchStrategy::setThinkMs(int ms)
+{
+    m_thinkMs = std::clamp(ms, 1, kMaxThinkMs);
+}
+
+std::array<TCardMask, 4> TSearchStrategy::sample(const TBotView &view)
+{
+    std::vector<int> unseen;
+    for (TCardMask m = view.unseen(); m; m &= m - 1)
+        unseen.push_back(lowest(m));
+    std::array<TCardMask, 4> hands{};
+    for (int attempt = 0; attempt <= kPassRedeals; ++attempt) {
+        std::shuffle(unseen.begin(), unseen.end(), m_rng);
+        hands = {};
+        hands[0] = view.hand;
+        size_t next = 0;
+        for (int s = 1; s < 4; ++s) {
+            for (int k = 0; k < view.cards[size_t(s)] && next < unseen.size(); ++k)
+                hands[size_t(s)] |= bit(unseen[next++]);
+        }
+        bool fits = true;
+        for (int s = 1; s < 4 && view.table.size > 0; ++s) {
+            if (view.passed[size_t(s)] && BotCombos::strongestKey(hands[size_t(s)], view.table.size) > view.table.key)
+                fits = false;
+        }
+        if (fits)
+            break;
+    }
+    return hands;
+}
+
+bool TSearchStrategy::playOut(const TBotView &view, std::array<TCardMask, 4> hands, const TCombo &move,
+                              Clock::time_point deadline, double *credits)
+{
+    std::array<bool, 4> seated{};
+    for (int s = 0; s < 4; ++s)
+        seated[size_t(s)] = s == 0 || view.cards[size_t(s)] >= 0;
+    TCardMask played = view.played;
+    TCombo table = view.table;
+    int owner = view.tableOwner;
+    std::array<bool, 4> passed = view.passed;
+    int turn = 0;
+    int winner = -1;
+    auto apply = [&](const TCombo &m) {
+        if (m.isPass()) {
+            passed[size_t(turn)] = true;
+            return;
+        }
+        hands[size_t(turn)] &= ~m.mask;
+        played |= m.mask;
+        table = m;
+        owner = turn;
+        passed = {};
+        if (hands[size_t(turn)] == 0)
+            winner = turn;
+    };
+    auto advance = [&] {
+        do {
+            turn = (turn + 1) % 4;
+        } while (!seated[size_t(turn)]);
+    };
+    apply(move);
+    for (int guard = 0; winner < 0 && guard < 400; ++guard) {
+        advance();
+        if (owner == turn) {
+            // everyone else passed: the table is cleared and its owner leads
+            table = TCombo{};
+            owner = -1;
+            passed = {};
+        }
+        if (Clock::now() > deadline)
+            return false;
+        TBotView v;
+        v.hand = hands[size_t(turn)];
+        v.played = played;
+        v.table = table;
+        v.tableOwner = owner < 0 ? -1 : (owner - turn + 4) % 4;
+        for (int r = 0; r < 4; ++r) {
+            const int s = (turn + r) % 4;
+            v.cards[size_t(r)] = seated[size_t(s)] ? count(hands[size_t(s)]) : -1;
+            v.passed[size_t(r)] = passed[size_t(s)];
+        }
+        apply(m_policy.choose(v, BotCombos::throwsOver(v.hand, table)));
+    }
+    double result = 0;
+    if (winner == 0) {
+        for (int s = 1; s < 4; ++s)
+            result += seated[size_t(s)] ? creditLoss(count(hands[size_t(s)])) : 0;
+    } else if (winner > 0) {
+        result = -creditLoss(count(hands[0]));
+    }
+    *credits = result;
+    return true;
+}
+
+TCombo TSearchStrategy::choose(const TBotView &view, const QList<TCombo> &throws)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(m_thinkMs);
+    m_stats = {};
+    if (throws.isEmpty())
+        return {};
+    for (const TCombo &c : throws) {
+        if (c.mask == view.hand)
+            return c; // going out ends the deal at once
+    }
+    m_policy.seed(m_rng());
+    const QList<TCombo> ranked = m_policy.rankedMoves(view, throws);
+    // only what was offered, and no pass on a clear table
+    QList<TCombo> candidates;
+    const bool mayPass = view.table.size != 0;
+    for (const TCombo &c : ranked) {
+        if (candidates.size() >= candidateCount)
+            break;
+        if (c.isPass() ? mayPass : throws.contains(c))
+            candidates << c;
+    }
+    if (mayPass && std::none_of(candidates.cbegin(), candidates.cend(), [](const TCombo &c) { return c.isPass(); }))
+        candidates << TCombo{};
+    if (candidates.isEmpty())
+        return throws.first();
+    m_stats.candidates = int(candidates.size());
+    if (candidates.size() == 1)
+        return candidates.first();
+
+    std::vector<double> total(size_t(candidates.size()), 0.0);
+    std::vector<double> round(total.size());
+    bool inTime = true;
+    while (inTime && (maxSamples <= 0 || m_stats.samples < maxSamples)) {
+        const std::array<TCardMask, 4> lie = sample(view);
+        for (size_t i = 0; i < round.size() && inTime; ++i)
+            inTime = playOut(view, lie, candidates.at(qsizetype(i)), deadline, &round[i]);
+        if (!inTime)
+            break; // a deal not played out for every candidate would favour some of them
+        for (size_t i = 0; i < total.size(); ++i)
+            total[i] += round[i];
+        ++m_stats.samples;
+    }
+    size_t best = 0; // with no deal played out, the level-3 player's first choice
+    for (size_t i = 1; i < total.size(); ++i) {
+        if (total[i] > total[best] + 1e-9)
+            best = i;
+    }
+    return candidates.at(qsizetype(best));
+}

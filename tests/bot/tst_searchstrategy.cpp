@@ -1,0 +1,135 @@
+// The searching player (level 4): only offered moves, within its time, and a decision that
+// depends on what its player knows, never on the cards it cannot see.
+#include "bot/searchstrategy.h"
+#include "bot/simulator.h"
+#include <QtTest>
+#include <algorithm>
+#include <vector>
+
+using namespace BotCards;
+
+namespace {
+// Passes the search's choice on and fails the test at once if it was not offered.
+class CheckedSearch : public TSearchStrategy
+{
+public:
+    int bad = 0;
+    TCombo choose(const TBotView &view, const QList<TCombo> &throws) override
+    {
+        const TCombo c = TSearchStrategy::choose(view, throws);
+        const bool ok = c.isPass() ? (view.table.size > 0 || throws.isEmpty()) : throws.contains(c);
+        bad += ok ? 0 : 1;
+        return c;
+    }
+};
+
+// Seat 0's view of a table that lies as the hands say: played cards, the table thrown by seat 2,
+// seat 3 has passed on it since.
+TBotView viewOf(const std::array<TCardMask, 4> &hands, TCardMask played, const TCombo &table)
+{
+    TBotView v;
+    v.hand = hands[0];
+    v.played = played;
+    v.table = table;
+    v.tableOwner = 2;
+    for (int s = 0; s < 4; ++s)
+        v.cards[size_t(s)] = count(hands[size_t(s)]);
+    v.passed[3] = true;
+    return v;
+}
+} // namespace
+
+class TestSearchStrategy : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void playsOnlyOfferedMovesWholeDeals()
+    {
+        TDealSimulator sim;
+        std::array<CheckedSearch, 4> players;
+        std::array<TBotStrategy *, 4> seats{};
+        for (int s = 0; s < 4; ++s) {
+            players[size_t(s)].setThinkMs(5);
+            players[size_t(s)].seed(quint64(s) + 7);
+            seats[size_t(s)] = &players[size_t(s)];
+        }
+        for (quint64 d = 1; d <= 2; ++d) {
+            const TDealResult r = sim.play(sim.deal(d), seats);
+            QCOMPARE(r.refused, 0);
+            QVERIFY(r.winner >= 0);
+        }
+        for (const CheckedSearch &p : players)
+            QCOMPARE(p.bad, 0);
+    }
+
+    void decidesWithinItsTime()
+    {
+        TDealSimulator sim;
+        TSearchStrategy search; // the default budget
+        QCOMPARE(search.thinkMs(), 150);
+        search.setThinkMs(100000);
+        QCOMPARE(search.thinkMs(), TSearchStrategy::kMaxThinkMs);
+        search.setThinkMs(TSearchStrategy::kDefaultThinkMs);
+        TSmartStrategy a, b, c;
+        const TDealResult r = sim.play(sim.deal(3), {&search, &a, &b, &c});
+        QVERIFY(r.winner >= 0);
+        const auto &t = sim.timing()[0];
+        QVERIFY(t.decisions > 0);
+        qInfo("%lld decisions, at most %.1f ms", t.decisions, t.maxMs);
+        QVERIFY2(t.maxMs < 300, qPrintable(QString::number(t.maxMs)));
+    }
+
+    void sameDecisionWhateverTheHiddenCards()
+    {
+        // late in a deal: a few cards in every hand, a pair on the table
+        const TCardMask mine = maskOf({"13", "23", "19", "29", "111", "211", "41"});
+        const TCombo table = BotCombos::tableCombo({"17", "27"});
+        TCardMask rest = kFullDeck & ~mine & ~table.mask;
+        std::vector<int> hidden;
+        for (; rest; rest &= rest - 1)
+            hidden.push_back(lowest(rest));
+        // the same cards played in both tables; only who holds the other 5 + 6 + 4 differs
+        const std::array<int, 3> counts{5, 6, 4};
+        const size_t held = 15;
+        TCardMask played = table.mask;
+        for (size_t i = held; i < hidden.size(); ++i)
+            played |= bit(hidden[i]);
+        hidden.resize(held);
+        auto lay = [&](bool reversed) {
+            std::vector<int> order = hidden;
+            if (reversed)
+                std::reverse(order.begin(), order.end());
+            std::array<TCardMask, 4> hands{mine, 0, 0, 0};
+            size_t next = 0;
+            for (int s = 1; s < 4; ++s)
+                for (int k = 0; k < counts[size_t(s - 1)]; ++k)
+                    hands[size_t(s)] |= bit(order[next++]);
+            return hands;
+        };
+        const auto handsA = lay(false);
+        const auto handsB = lay(true);
+        QVERIFY(handsA[1] != handsB[1]);
+        const TBotView va = viewOf(handsA, played, table);
+        const TBotView vb = viewOf(handsB, played, table);
+        const QList<TCombo> throws = BotCombos::throwsOver(mine, table);
+        QVERIFY(throws.size() > 1);
+        TCombo picks[2];
+        int samples[2];
+        for (int i = 0; i < 2; ++i) {
+            TSearchStrategy search;
+            search.setThinkMs(TSearchStrategy::kMaxThinkMs);
+            search.maxSamples = 12;
+            search.seed(42);
+            picks[i] = search.choose(i == 0 ? va : vb, throws);
+            samples[i] = search.lastStats().samples;
+            QVERIFY(search.lastStats().candidates > 1);
+        }
+        QCOMPARE(samples[0], 12);
+        QCOMPARE(samples[1], 12);
+        QVERIFY(picks[0] == picks[1]);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSearchStrategy)
+#include "tst_searchstrategy.moc"
