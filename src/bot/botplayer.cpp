@@ -1,5 +1,6 @@
 #include "bot/botplayer.h"
 #include "cards/cardcode.h"
+#include "game/clientside.h"
 #include "game/dealend.h"
 #include "game/gameflow.h"
 #include "game/messagerouter.h"
@@ -49,8 +50,13 @@ TBotPlayer::TBotPlayer(const QString &host, int port, const QString &nick, int l
     connect(m_ctx.gClient, &TwsHUBcli::OnConnect, this, &TBotPlayer::onConnect);
     connect(m_ctx.gClient, &TwsHUBcli::OnDisconnect, this, &TBotPlayer::onDisconnect);
     connect(m_ctx.gClient, &TwsHUBcli::OnSockError, this, [this](const QString &message) {
+        if (!m_finished && m_ctx.clientSide->connectionLost())
+            return;
         leave(message.isEmpty() ? QStringLiteral(" Host not found.") : QStringLiteral(" ") + message);
     });
+    m_ctx.clientSide->gaveUp = [this] {
+        leave(QStringLiteral(" Disconnected from %1 : %2").arg(m_host).arg(m_port));
+    };
     connect(m_ctx.gClient, &TwsHUBcli::OnDataArrived, this, &TBotPlayer::onData);
 }
 
@@ -129,6 +135,7 @@ void TBotPlayer::leave(const QString &reason)
         return;
     m_finished = true;
     m_reason = reason;
+    m_ctx.clientSide->stopReconnecting();
     m_ctx.gClient->setActive(false);
     emit note(m_nick + QStringLiteral(":") + reason);
     // Whoever hears of it may delete this player: not while a pause of the game control runs.
@@ -155,8 +162,11 @@ void TBotPlayer::onConnect()
 
 void TBotPlayer::onDisconnect(const QString &hostIP, int atPort)
 {
-    // As the window resets its table when the connection ends.
     m_moveTimer->stop();
+    // Lost in the middle of a deal: it goes on trying to get back to its seat.
+    if (!m_finished && m_ctx.clientSide->connectionLost())
+        return;
+    // As the window resets its table when the connection ends.
     m_ctx.enterWaitMode();
     if (m_finished)
         return;

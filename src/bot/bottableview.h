@@ -33,6 +33,7 @@ public:
     void setPassMarker(int, bool) override { notify(); }
     void showSeat(int seat, const QString &nickText, const QString &credit, bool creditShown) override;
     void setCreditText(int seat, const QString &text) override;
+    void setSeatAway(int, bool) override { notify(); }
     void setTurnMarker(int) override { notify(); }
     void restoreIcon() override {}
     void redrawTable() override { notify(); }

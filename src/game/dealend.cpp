@@ -37,7 +37,9 @@ void TDealEnd::endDeal(int winnerPort, const QString &winnerNick)
     w.st.turnSeat = winnerSeat;
 
     const int serial = w.flow->dealSerial();
+    m_ending = true;
     w.view->waitProcessing(kEndPauseMs);
+    m_ending = false;
     // Wait mode, a lost connection or the next deal may have come during the pause.
     if (w.st.gameOn || w.flow->dealSerial() != serial || w.st.startSeat != winnerSeat)
         return;
@@ -103,6 +105,7 @@ void TDealEnd::onCredit(const QString &port, const QString &nick, const QString 
     if (lenientToInt(credit) > 0)
         return;
     if (nick == w.st.myNick) {
+        w.st.seatKey.clear(); // out of the game: nothing to come back to
         w.view->showMessage(TBoxKind::Information, QStringLiteral(" YOU ARE BANKRUPT !"));
         if (w.st.hosting) {
             if (w.gHost && w.gHost->Active())
@@ -120,7 +123,11 @@ bool TDealEnd::onIStart(const QString &nick)
     const int n = w.roster.relativeSeat(w.st.myNick, nick);
     if (n == 0)
         return false;
-    w.flow->whenDealStarted([this, n] {
+    const bool mine = nick == w.st.myNick;
+    w.flow->whenDealStarted([this, n, mine] {
+        // Only a player who comes back between deals hears of its own win: it asks for the next deal.
+        if (mine && !w.st.hosting)
+            w.view->setButtonEnabled(TGameButton::NewGame, true);
         w.st.startSeat = n;
         w.st.turnSeat = n;
         w.flow->showTurn(n);

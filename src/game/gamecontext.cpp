@@ -44,6 +44,8 @@ void TGameContext::enterWaitMode()
     st.startSeat = 0;
     st.gameOn = false;
     table.setWaiting();
+    if (flow)
+        flow->dropDealtCards();
     if (view)
         view->showWaitMode();
     if (view && gHost && gHost->Active())

@@ -4,6 +4,7 @@
 #include "game/messagerouter.h"
 #include "game/moves.h"
 #include "game/protocol.h"
+#include "game/tablesnapshot.h"
 #include "game/gamecontext.h"
 #include "game/tableview.h"
 #include "game/turnclock.h"
@@ -93,7 +94,7 @@ void TGameFlow::btnNewClick()
                 continue;
             }
             const TuserRec &u = w.roster.user(s);
-            if (u.port >= 0 && !u.nick.isEmpty())
+            if (u.port >= 0 && !u.nick.isEmpty() && !u.away)
                 w.gHost->SendToClient(u.port, Tag::CARD, QString::number(u.port), u.nick, QString::number(k), code,
                                       QString(), QString());
         }
@@ -238,6 +239,11 @@ void TGameFlow::takeTurn(int seat)
         armDeadline(seat);
 }
 
+bool TGameFlow::receivingDeal() const
+{
+    return std::any_of(m_dealt.begin(), m_dealt.end(), [](const QString &code) { return !code.isEmpty(); });
+}
+
 bool TGameFlow::deadlineRunning() const
 {
     return m_deadline->isActive();
@@ -249,7 +255,8 @@ void TGameFlow::armDeadline(int seat)
     // The host's own player has its countdown; every other player is watched here.
     if (!w.st.gameOn || seat <= 1 || !w.table.seated(seat))
         return;
-    int ms = m_deadlineOverrideMs;
+    // A player whose connection is away cannot move: the others wait only a moment.
+    int ms = w.roster.user(seat).away ? kAwayDeadlineMs : m_deadlineOverrideMs;
     if (ms <= 0) {
         const QStringList hand = w.table.hand(seat);
         const QStringList table = w.table.tableCards();
@@ -408,6 +415,14 @@ bool TGameFlow::seatPlayer(const QString &nick, const QString &ip, int port, int
 {
     if (nick.isEmpty())
         return false;
+    if (TuserInfo::validSeat(seat) && w.roster.user(seat).nick == nick && w.roster.user(seat).port >= 0) {
+        TuserRec &back = w.roster.user(seat);
+        back.IP = ip;
+        back.port = port;
+        back.alive = true;
+        seatBack(seat);
+        return true;
+    }
     TuserRec rec;
     rec.nick = nick;
     rec.IP = ip;
@@ -432,5 +447,105 @@ bool TGameFlow::unseatPlayer(const QString &nick)
         return false;
     w.view->showSeat(n, kEmptySeatText, QStringLiteral("0"), false);
     w.view->showSeatCards(n, false);
+    w.view->setSeatAway(n, false);
     return w.roster.removeByNick(nick);
+}
+
+void TGameFlow::seatAway(int seat)
+{
+    if (!w.table.seated(seat))
+        return;
+    w.roster.user(seat).away = true;
+    if (const int n = screenSeat(seat))
+        w.view->setSeatAway(n, true);
+    if (w.st.hosting && w.st.gameOn && w.table.toMove() == seat)
+        armDeadline(seat);
+}
+
+void TGameFlow::onAway(const QString &nick)
+{
+    if (nick != w.st.myNick)
+        seatAway(w.roster.seatOfNick(nick));
+}
+
+void TGameFlow::seatBack(int seat)
+{
+    if (!TuserInfo::validSeat(seat))
+        return;
+    w.roster.user(seat).away = false;
+    if (const int n = screenSeat(seat))
+        w.view->setSeatAway(n, false);
+    // Back in time for its turn: the full time again, as its own copy counts it.
+    if (w.st.hosting && w.st.gameOn && w.table.toMove() == seat)
+        armDeadline(seat);
+}
+
+void TGameFlow::forgetTable()
+{
+    for (int s = 1; s <= 4; ++s) {
+        w.view->showSeat(s, kEmptySeatText, QStringLiteral("0"), false);
+        w.view->setSeatAway(s, false);
+    }
+    w.roster.clearAll();
+    m_dealt = {};
+    m_turnHeld = false;
+    m_heldTurnNick.clear();
+    w.enterWaitMode();
+}
+
+void TGameFlow::resumeDeal(const QString &cards, const QString &thrower, const QString &passed, const QString &counts)
+{
+    const std::optional<TTableSnapshot> snapshot = parseTableSnapshot(cards, thrower, passed, counts);
+    const int mine = w.roster.seatOfNick(w.st.myNick);
+    if (!snapshot || w.st.hosting || m_dealing || m_startingDeal || !TuserInfo::validSeat(mine))
+        return;
+    ++m_dealSerial;
+    m_turnHeld = false;
+    m_heldTurnNick.clear();
+    m_moveSeen = true;
+    w.st.gameOn = true;
+    w.st.turnSeat = 0;
+    w.st.selectedCount = 0;
+
+    QStringList own;
+    for (int k = 1; k <= 13; ++k)
+        if (!m_dealt[size_t(k)].isEmpty())
+            own << m_dealt[size_t(k)];
+    m_dealt = {};
+    for (int s = 1; s <= 4; ++s) {
+        if (s == mine)
+            w.table.setHand(s, own);
+        else
+            w.table.setHiddenHand(s, w.table.seated(s) ? snapshot->counts[size_t(s)] : 0);
+    }
+    w.table.startPlay();
+    w.table.setTableCards(snapshot->tableCards, w.roster.seatOfNick(snapshot->thrower));
+    for (const QString &nick : snapshot->passed)
+        w.table.markPassed(w.roster.seatOfNick(nick));
+
+    w.view->hideWaitPanel();
+    for (int n = 1; n <= 4; ++n) {
+        const int s = absoluteSeat(n);
+        const bool seated = w.table.seated(s);
+        w.view->showSeatCards(n, seated);
+        if (seated)
+            w.view->hideSeatCards(n, w.table.cardCount(s) + 1, 13);
+        w.view->setPassMarker(n, seated && w.table.passed(s));
+    }
+    w.view->showTableCards(w.table.tableCards());
+    w.view->setWhoThrow(snapshot->thrower.isEmpty() ? QString() : letterSpaced(snapshot->thrower));
+    w.view->setButtonEnabled(TGameButton::SortNumber, true);
+    w.view->setButtonEnabled(TGameButton::SortFlower, true);
+    w.view->setButtonEnabled(TGameButton::CardDown, true);
+    w.view->setButtonEnabled(TGameButton::Throw, false);
+    w.view->setButtonEnabled(TGameButton::Pass, false);
+    w.view->sortHandByNumber();
+    w.view->redrawTable();
+    w.view->lowerAllCards();
+
+    // A hand that wins as dealt and was never played from is claimed now, as at the start of a deal.
+    if (own.size() == 13 && (w.rules.hasFourTwos(own) || w.rules.isThirteenRun(own))) {
+        w.router->sendToTable(Tag::GAMEOVER, QString::number(w.st.myPort), w.st.myNick);
+        w.dealEnd->endDeal(w.st.myPort, w.st.myNick);
+    }
 }

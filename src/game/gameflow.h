@@ -29,10 +29,22 @@ public:
     void btnPassClick();
     // The local player's turn is over without a move of its own (the host passed for it).
     void endOwnTurn();
+    // Seats a newcomer; the nick already in that seat is a player who came back on a new connection.
     bool seatPlayer(const QString &nick, const QString &ip, int port, int seat);
     bool unseatPlayer(const QString &nick);
+    // A seat's connection dropped and the host holds it ("[AWAY]" on a client), or its player is back.
+    void seatAway(int seat);
+    void onAway(const QString &nick);
+    void seatBack(int seat);
+    // A client that came back in the middle of a deal: its hand came as "[CARD]"s, the rest is here.
+    void resumeDeal(const QString &cards, const QString &thrower, const QString &passed, const QString &counts);
+    // A client about to take its held seat back forgets the table it knew: the host's word rebuilds it.
+    void forgetTable();
 
     bool dealing() const { return m_dealing; }
+    // A client: cards of a new deal have come, the deal has not started here yet.
+    bool receivingDeal() const;
+    void dropDealtCards() { m_dealt = {}; }
     // True while startDeal lets messages run; game messages that arrive then wait in a queue.
     bool startingDeal() const { return m_startingDeal; }
     // Runs the action now, or after startDeal has finished when it is under way.
@@ -69,4 +81,5 @@ private:
     int m_deadlineSeat = 0;
     int m_deadlineSerial = 0;
     int m_deadlineOverrideMs = 0;
+    static constexpr int kAwayDeadlineMs = 3000;
 };

@@ -61,6 +61,10 @@ void TMessageRouter::gHostDataArrived(const QString &fromIP, int fromPort, const
         w.admission->onRequestJoin(fromIP, fromPort, v1);
         return;
     }
+    if (tag == Tag::REJOIN) {
+        w.admission->onRejoin(fromIP, fromPort, v1, v2);
+        return;
+    }
 
     // Everything else must come from a seated player: a bare connection has no say at the table.
     const QString senderNick = nickOfConnection(fromPort);
@@ -162,9 +166,9 @@ void TMessageRouter::gClientDataArrived(const QString &fromIP, int fromPort, con
                                         const QString &v2, const QString &v3, const QString &v4,
                                         const QString &v5, const QString &v6)
 {
-    if (w.clientSide->handleTag(tag, v1))
-        return;
-    dispatchGameMessage(fromIP, fromPort, tag, v1, v2, v3, v4, v5, v6);
+    if (!w.clientSide->handleTag(tag, v1))
+        dispatchGameMessage(fromIP, fromPort, tag, v1, v2, v3, v4, v5, v6);
+    w.clientSide->afterMessage();
 }
 
 void TMessageRouter::dispatchGameMessage(const QString &fromIP, int fromPort, const QString &tag,
@@ -204,6 +208,13 @@ void TMessageRouter::dispatchGameMessage(const QString &fromIP, int fromPort, co
     } else if (tag == Tag::iSTART) {
         if (!w.dealEnd->onIStart(v2))
             return;
+    } else if (tag == Tag::AWAY) {
+        // Sent by the host alone; a client's copy never reaches here on the host.
+        w.flow->onAway(v1);
+        return;
+    } else if (tag == Tag::TABLE) {
+        w.flow->resumeDeal(v1, v2, v3, v4);
+        return;
     } else if (tag == Tag::WHOSETURN) {
         w.flow->onWhoseTurn(v2);
         return;

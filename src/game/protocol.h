@@ -17,6 +17,11 @@ inline const QString CREDIT = QStringLiteral("[CREDIT]");
 inline const QString WAITMODE = QStringLiteral("[WAITMODE]");
 inline const QString PING = QStringLiteral("[PING]");
 inline const QString PONG = QStringLiteral("[PONG]");
+// Rejoining a held seat after a dropped connection
+inline const QString SEATKEY = QStringLiteral("[SEATKEY]");
+inline const QString AWAY = QStringLiteral("[AWAY]");
+inline const QString REJOIN = QStringLiteral("[REJOIN]");
+inline const QString TABLE = QStringLiteral("[TABLE]");
 // Game
 inline const QString NEXTGAME = QStringLiteral("[NEXTGAME]");
 inline const QString CARD = QStringLiteral("[CARD]");

@@ -40,7 +40,7 @@ int TuserInfo::seatOfPort(int port) const
     if (port < 0)
         return -1;
     for (int s = 1; s <= 4; ++s) {
-        if (user(s).port == port)
+        if (user(s).port == port && !user(s).away)
             return s;
     }
     return -1;

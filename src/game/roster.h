@@ -10,6 +10,7 @@ struct TuserRec
     qint32 port = -1; // wire identity; 0 for the host's own seat; -1 marks a free seat
     qint32 credit = 0;
     bool alive = false;
+    bool away = false; // its connection dropped during a deal; the host holds the seat for a while
 };
 
 class TuserInfo
@@ -20,6 +21,7 @@ public:
     bool setSeat(const TuserRec &rec, int seat);
     bool removeByNick(const QString &nick);
     int seatOfNick(const QString &nick) const;
+    // The seat of a connection; a seat whose connection is away has none.
     int seatOfPort(int port) const;
     int firstFreeSeat() const;
     int seatCount() const;

@@ -118,6 +118,12 @@ void TTable::setTableCards(const QStringList &codes, int thrower)
     m_thrower = codes.isEmpty() ? 0 : (TuserInfo::validSeat(thrower) ? thrower : 0);
 }
 
+void TTable::markPassed(int seat)
+{
+    if (seated(seat))
+        at(seat).passed = true;
+}
+
 QStringList TTable::hand(int seat) const
 {
     return TuserInfo::validSeat(seat) ? at(seat).hand : QStringList();

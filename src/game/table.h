@@ -59,6 +59,8 @@ public:
     void startPlay();
     // The combination on the table and who threw it, as a copy that comes in late is told.
     void setTableCards(const QStringList &codes, int thrower);
+    // A pass marker as a copy that comes in late is told.
+    void markPassed(int seat);
 
     QStringList hand(int seat) const;
     bool knowsHand(int seat) const;

@@ -13,4 +13,5 @@ struct TableState
     int turnSeat = 0;        // screen seat to move, 0 nobody
     int startSeat = 0;       // screen seat leading the next deal, 0 when the lowest card decides
     int selectedCount = 0;   // raised own cards, 0..5
+    QString seatKey;         // a guest's proof of its seat, from the host; empty when not seated
 };

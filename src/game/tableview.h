@@ -27,6 +27,8 @@ public:
     // The nick label of a seat and its credit label (hidden for an empty seat).
     virtual void showSeat(int seat, const QString &nickText, const QString &credit, bool creditShown) = 0;
     virtual void setCreditText(int seat, const QString &text) = 0;
+    // The seat's player lost its connection and the host holds the seat for it.
+    virtual void setSeatAway(int seat, bool away) = 0;
     virtual void setTurnMarker(int seat) = 0;
     virtual void restoreIcon() = 0;
     virtual void redrawTable() = 0;

@@ -16,11 +16,6 @@ constexpr int kReadPiece = 64 * 1024;
 // which slows a flooding peer down instead of filling the memory.
 constexpr qint64 kMaxQueuedBytes = 1024 * 1024;
 
-QString joinedLine(const char *kind, const QStringList &fields)
-{
-    return QLatin1String(kind) + fields.join(QLatin1Char(','));
-}
-
 // Four dot-separated decimal parts 0..255; fills the address when it holds.
 bool parseNumericAddress(const QString &host, quint32 *address)
 {
@@ -149,7 +144,7 @@ void TwsHUBcli::Send(const QString &Protocol, const QString &v1, const QString &
     if (!isConnected())
         return;
     if (m_logEnabled)
-        AppendLog(logName(), joinedLine("[S] ", {Protocol, v1, v2, v3}));
+        AppendLog(logName(), LogLine("[S] ", {Protocol, v1, v2, v3}));
     m_sendQueue.append(BuildFrame(Protocol, v1, v2, v3, QString(), QString(), QString(), m_encrypt, m_key));
     startPump();
 }
@@ -160,7 +155,7 @@ void TwsHUBcli::Send(const QString &Protocol, const QString &v1, const QString &
     if (!isConnected())
         return;
     if (m_logEnabled)
-        AppendLog(logName(), joinedLine("[S] ", {Protocol, v1, v2, v3, v4, v5, v6}));
+        AppendLog(logName(), LogLine("[S] ", {Protocol, v1, v2, v3, v4, v5, v6}));
     m_sendQueue.append(BuildFrame(Protocol, v1, v2, v3, v4, v5, v6, m_encrypt, m_key));
     startPump();
 }
@@ -246,7 +241,7 @@ void TwsHUBcli::receiveTick()
                 QStringList fields{m.Protocol};
                 for (const QString &v : m.value)
                     fields << v;
-                AppendLog(logName(), joinedLine("[R] ", fields));
+                AppendLog(logName(), LogLine("[R] ", fields));
             }
         });
         QPointer<TwsHUBcli> self(this);

@@ -38,6 +38,16 @@ void AppendLog(const QString &fileName, const QString &entry)
         appendLine(QDir(userFolder).filePath(fileName), bytes);
 }
 
+QString LogLine(const char *kind, QStringList fields)
+{
+    static const QString hidden = QStringLiteral("********");
+    const QString tag = fields.value(0);
+    const int secret = tag == QLatin1String("[SEATKEY]") ? 1 : tag == QLatin1String("[REJOIN]") ? 2 : 0;
+    if (secret > 0 && secret < fields.size() && !fields.at(secret).isEmpty())
+        fields[secret] = hidden;
+    return QLatin1String(kind) + fields.join(QLatin1Char(','));
+}
+
 QString SocketErrorText(int kind)
 {
     switch (kind) {

@@ -10,6 +10,9 @@
 // data folder (QStandardPaths::AppLocalDataLocation).
 void AppendLog(const QString &fileName, const QString &entry);
 QString SocketErrorText(int kind);
+// A message as the log shows it: the tag, then the values, comma-separated. A seat key never
+// reaches a log: the value of "[SEATKEY]" and the key of "[REJOIN]" are blanked out.
+QString LogLine(const char *kind, QStringList fields);
 
 enum SocketErrorKind { eeGeneral = 0, eeSend = 1, eeReceive = 2, eeConnect = 3, eeDisconnect = 4, eeAccept = 5, eeLookup = 6 };
 // The kind of a socket's error; -1 for a peer that closed in the ordinary way, which is no error.

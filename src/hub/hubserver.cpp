@@ -35,7 +35,7 @@ QString plainAddress(const QHostAddress &address)
 QString sentLine(const QString &Protocol, const QString &v1, const QString &v2, const QString &v3,
                  const QString &v4, const QString &v5, const QString &v6)
 {
-    return QStringLiteral("[S] ") + QStringList{Protocol, v1, v2, v3, v4, v5, v6}.join(QLatin1Char(','));
+    return LogLine("[S] ", {Protocol, v1, v2, v3, v4, v5, v6});
 }
 
 QString receivedLine(const HubMessage &m)
@@ -43,7 +43,7 @@ QString receivedLine(const HubMessage &m)
     QStringList fields{m.Protocol};
     for (const QString &v : m.value)
         fields << v;
-    return QStringLiteral("[R] ") + fields.join(QLatin1Char(','));
+    return LogLine("[R] ", fields);
 }
 
 // Lets a connection the hub no longer tracks finish sending what it holds, then frees it.
@@ -82,6 +82,7 @@ struct TwsHUBsvr::Conn
     TChatLimit chat;
     bool seated = false;
     bool overflowed = false;   // past a cap: closed once the running handler is done
+    bool closeWhenSent = false;
 };
 
 QString HostingErrorText(int port, QAbstractSocket::SocketError error)
@@ -234,6 +235,11 @@ void TwsHUBsvr::queueFrame(Conn *c, const QByteArray &frame, bool chat)
     // It leaves, the others go on.
     c->overflowed = true;
     c->queue.clear();
+    closeSoon(c);
+}
+
+void TwsHUBsvr::closeSoon(Conn *c)
+{
     QTimer::singleShot(0, c->socket, [this, socket = c->socket] {
         if (findConn(socket))
             closeConnection(socket);
@@ -326,8 +332,23 @@ bool TwsHUBsvr::sendHead(Conn *c)
         const int pause = tries * kAttemptPauseMs;
         after->quietUntil = QDeadlineTimer(pause, Qt::PreciseTimer);
         after->sendAt = QDeadlineTimer(kTickMs + pause, Qt::PreciseTimer);
+        if (after->closeWhenSent && after->queue.isEmpty())
+            closeSoon(after);
     }
     return true;
+}
+
+bool TwsHUBsvr::DropClientWhenSent(int port)
+{
+    for (Conn *c : std::as_const(m_conns)) {
+        if (c->port != port || !c->socket)
+            continue;
+        c->closeWhenSent = true;
+        if (c->queue.isEmpty())
+            closeSoon(c);
+        return true;
+    }
+    return false;
 }
 
 bool TwsHUBsvr::DropClient(int port)

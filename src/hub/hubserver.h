@@ -54,6 +54,8 @@ public:
     bool SendToClient(int port, const QString &Protocol, const QString &v1, const QString &v2, const QString &v3,
                       const QString &v4, const QString &v5, const QString &v6);
     bool DropClient(int port);
+    // Closes the connection once everything queued for it has left (a refusal it should read).
+    bool DropClientWhenSent(int port);
     QString LocalHostName();
     QString LocalIP();
     // A line of the host's own in the message log, when logging is on.
@@ -99,6 +101,7 @@ private:
     bool queueForClients(Pick pick, int port, const QString &Protocol, const QString &v1, const QString &v2,
                          const QString &v3, const QString &v4, const QString &v5, const QString &v6);
     void queueFrame(Conn *c, const QByteArray &frame, bool chat);
+    void closeSoon(Conn *c);
     void tellChatDropped(Conn *c);
     void schedulePump();
     void pumpSendQueues();

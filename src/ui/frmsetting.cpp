@@ -1,5 +1,6 @@
 #include "ui/frmsetting.h"
 
+#include "game/clientside.h"
 #include "hub/hubclient.h"
 #include "hub/hubserver.h"
 #include "ui/mainfrm.h"
@@ -215,6 +216,7 @@ void TfrmSetting::mnuSettingClick()
 
 void TfrmSetting::mnuDisconnClick()
 {
+    w.clientSide->stopReconnecting();
     w.gHost->setActive(false);
     w.gClient->setActive(false);
     w.mnuDisconn->setEnabled(false);

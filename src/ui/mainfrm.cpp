@@ -289,6 +289,17 @@ void TmainFrm::buildControls()
         pass->setAlignment(Qt::AlignCenter);
         pass->setWordWrap(true);
         pass->hide();
+
+        // Beside the nick while the player's connection is away and the host holds the seat.
+        const QRect awayRect[] = {{}, {258, 262, 40, 17}, {6, 2, 14, 52}, {275, 5, 40, 17}, {332, 2, 14, 52}};
+        auto *away = named(new QLabel(QStringLiteral("A W A Y"), Panel1), QStringLiteral("txtAway%1").arg(s));
+        away->setGeometry(awayRect[s]);
+        away->setFont(arial11b);
+        paintSolid(away, QColor(), Qt::yellow);
+        away->setAlignment(Qt::AlignCenter);
+        away->setWordWrap(s == 2 || s == 4);
+        away->setToolTip(QStringLiteral(" Connection lost: the host holds this seat for a minute "));
+        away->hide();
     }
     auto *point1 = named(new QLabel(QStringLiteral("0"), Panel1), QStringLiteral("txtPoint1"));
     point1->setGeometry(6, 271, 73, 12);
@@ -464,6 +475,7 @@ void TmainFrm::buildMenu()
 void TmainFrm::createControllers()
 {
     createGameControl(this);
+    clientSide->gaveUp = [this] { clientConnectionOver(); };
     hand = new THandHandling(*this);
     hint = new THint(*this);
     countdown = new TCountdown(*this);
@@ -497,7 +509,10 @@ void TmainFrm::wireSignals()
             [this](const QString &ip, int port) { gClientConnect(ip, port); });
     connect(gClient, &TwsHUBcli::OnDisconnect, this,
             [this](const QString &ip, int port) { gClientDisconnect(ip, port); });
-    connect(gClient, &TwsHUBcli::OnSockError, this, [this](const QString &msg) { socketError(msg); });
+    connect(gClient, &TwsHUBcli::OnSockError, this, [this](const QString &msg) {
+        if (!clientSide->connectionLost())
+            socketError(msg);
+    });
     connect(gClient, &TwsHUBcli::OnBusy, this, [this](QObject *) { onSocketBusy(); });
 
     connect(btnNew, &QPushButton::clicked, this, [this] { flow->btnNewClick(); });
@@ -660,6 +675,8 @@ QWidget *TmainFrm::seatSlot(int seat, int n) const { return findControl(QStringL
 
 QLabel *TmainFrm::nickLabel(int seat) const { return findLabel(QStringLiteral("txtNick%1").arg(seat)); }
 
+QLabel *TmainFrm::awayLabel(int seat) const { return findLabel(QStringLiteral("txtAway%1").arg(seat)); }
+
 QLabel *TmainFrm::pointLabel(int seat) const { return findLabel(QStringLiteral("txtPoint%1").arg(seat)); }
 
 QLabel *TmainFrm::passLabel(int seat) const { return findLabel(QStringLiteral("txtPass%1").arg(seat)); }
@@ -736,6 +753,7 @@ void TmainFrm::showWaitMode()
 
 void TmainFrm::resetConnection()
 {
+    clientSide->stopReconnecting();
     resetGameDisplay();
     if (gHost->Active())
         gHost->setActive(false);
@@ -746,6 +764,7 @@ void TmainFrm::resetConnection()
     for (int s = 1; s <= 4; ++s) {
         nickLabel(s)->setText(emptySeatText());
         pointLabel(s)->hide();
+        awayLabel(s)->hide();
         if (s >= 2)
             showSeatCards(s, false);
     }
@@ -834,6 +853,17 @@ void TmainFrm::gClientConnect(const QString &, int)
 }
 
 void TmainFrm::gClientDisconnect(const QString &, int)
+{
+    // Lost in the middle of a deal: the table stays as it is while the program gets back to it.
+    if (clientSide->connectionLost()) {
+        mnuSetting->setEnabled(false);
+        mnuDisconn->setEnabled(true);
+        return;
+    }
+    clientConnectionOver();
+}
+
+void TmainFrm::clientConnectionOver()
 {
     mnuSetting->setEnabled(true);
     mnuDisconn->setEnabled(false);

@@ -85,6 +85,7 @@ public:
     QWidget *seatSlot(int seat, int n) const;         // "P" + seat + "C" + n
     QLabel *nickLabel(int seat) const;
     QLabel *pointLabel(int seat) const;
+    QLabel *awayLabel(int seat) const;
     QLabel *passLabel(int seat) const;
 
     // Display operations
@@ -111,6 +112,7 @@ public:
     void onSocketBusy();
     void socketError(const QString &ErrMsg);
     void gClientConnect(const QString &HostIP, int atPort);
+    void clientConnectionOver();
     void gClientDisconnect(const QString &HostIP, int atPort);
     void gHostCloseConnection();
     void AlwaysOnTop1Click();
@@ -137,6 +139,7 @@ public:
     void setPassMarker(int seat, bool shown) override;
     void showSeat(int seat, const QString &nickText, const QString &credit, bool creditShown) override;
     void setCreditText(int seat, const QString &text) override;
+    void setSeatAway(int seat, bool away) override;
     void redrawTable() override;
     void showMessage(TBoxKind kind, const QString &text) override;
     bool askYesNo(const QString &text) override;

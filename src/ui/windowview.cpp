@@ -93,6 +93,12 @@ void TmainFrm::showSeat(int seat, const QString &nickText, const QString &credit
     showSeatCards(seat, creditShown);
 }
 
+void TmainFrm::setSeatAway(int seat, bool away)
+{
+    if (QLabel *label = awayLabel(seat))
+        label->setVisible(away);
+}
+
 void TmainFrm::setCreditText(int seat, const QString &text)
 {
     if (QLabel *points = pointLabel(seat))
