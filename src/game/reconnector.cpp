@@ -13,7 +13,12 @@ TReconnector::TReconnector()
 {
     for (QTimer *t : {m_next, m_limit, m_window})
         t->setSingleShot(true);
-    connect(m_next, &QTimer::timeout, this, [this] { startAttempt(); });
+    connect(m_next, &QTimer::timeout, this, [this] {
+        if (m_givingUp)
+            giveUp();
+        else
+            startAttempt();
+    });
     connect(m_limit, &QTimer::timeout, this, [this] {
         if (abandon)
             abandon();
@@ -25,6 +30,7 @@ void TReconnector::start()
 {
     stop();
     m_active = true;
+    m_givingUp = false;
     m_attempts = 0;
     m_pauseMs = kFirstPauseMs;
     m_window->start(m_windowMs);
@@ -38,11 +44,9 @@ void TReconnector::attemptFailed()
         return;
     m_limit->stop();
     m_pauseMs = std::min(m_pauseMs * 2, kLongestPauseMs);
-    if (m_window->remainingTime() <= m_pauseMs) {
-        giveUp();
-        return;
-    }
-    m_next->start(m_pauseMs);
+    // Given up on the next turn of the event loop, when every report of this failure is in.
+    m_givingUp = m_window->remainingTime() <= m_pauseMs;
+    m_next->start(m_givingUp ? 0 : m_pauseMs);
 }
 
 void TReconnector::stop()

@@ -31,6 +31,7 @@ private:
     QTimer *m_limit = nullptr;   // the running attempt's time
     QTimer *m_window = nullptr;  // all attempts together
     bool m_active = false;
+    bool m_givingUp = false;
     int m_pauseMs = 0;
     int m_attempts = 0;
     int m_windowMs = 60000;

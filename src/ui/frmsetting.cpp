@@ -216,9 +216,13 @@ void TfrmSetting::mnuSettingClick()
 
 void TfrmSetting::mnuDisconnClick()
 {
+    // Between two attempts to get back there is no connection whose end would reset the table.
+    const bool betweenAttempts = w.clientSide->reconnecting() && !w.gClient->Active();
     w.clientSide->stopReconnecting();
     w.gHost->setActive(false);
     w.gClient->setActive(false);
+    if (betweenAttempts)
+        w.clientConnectionOver();
     w.mnuDisconn->setEnabled(false);
     w.mnuSetting->setEnabled(true);
 }

@@ -12,6 +12,7 @@
 #include "support/tablefixture.h"
 #include "ui/mainfrm.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -138,12 +139,17 @@ private slots:
         check.setCopies(copies);
         QVERIFY2(check.startDeal() && check.playMoves(1), qPrintable(check.problem()));
 
-        // Bob's copy does not come back; a stranger claims his seat with keys that are not his.
+        // Bob's player gives up on the table while his copy tries to get back; a stranger claims his
+        // seat with keys that are not his.
         const int seat = host->roster.seatOfNick("Bob");
         const QString bobKey = bob->st.seatKey;
-        bob->clientSide->stopReconnecting();
         Stress::resetSocket(TableFixture::clientSocketOf(bob));
         QVERIFY(TableFixture::waitFor([&] { return host->roster.user(seat).away; }));
+        QVERIFY(bob->clientSide->reconnecting());
+        bob->mnuDisconn->trigger();
+        QVERIFY(!bob->clientSide->reconnecting());
+        QVERIFY(!bob->st.gameOn);
+        QVERIFY(bob->mnuSetting->isEnabled());
 
         for (const QString &key : {QStringLiteral("0123456789abcdef0123456789abcdef"), QString(), bobKey.toUpper()}) {
             RawPeer stranger;
@@ -163,6 +169,7 @@ private slots:
         QVERIFY(host->roster.user(seat).away);
         QCOMPARE(host->roster.seatCount(), 3);
         QVERIFY(host->st.gameOn);
+        QVERIFY(!bob->gClient->Active());
     }
 };
 

@@ -1,6 +1,7 @@
 // The table model alone: the referee's refusals, the turn, the end of a deal and the credits.
 #include "cards/cardeng.h"
 #include "game/table.h"
+#include "game/tablesnapshot.h"
 #include "rules/rules.h"
 #include <QTest>
 
@@ -43,6 +44,32 @@ class TstTable : public QObject
     Q_OBJECT
 
 private slots:
+    void snapshotForAPlayerWhoComesBack()
+    {
+        Fixture f(3);
+        f.dealSmallHands();
+        f.table.applyMove(TMove{1, {"43"}}, 1);
+        f.table.setToMove(2);
+        f.table.applyMove(TMove{2, {}}, 0);
+        f.table.setToMove(3);
+        const QStringList values = tableSnapshotValues(f.table);
+        QCOMPARE(values, QStringList({"43#", "Ann", "Bob", "4#4#3#0"}));
+        const std::optional<TTableSnapshot> back = parseTableSnapshot(values[0], values[1], values[2], values[3]);
+        QVERIFY(back);
+        QCOMPARE(back->tableCards, QStringList{"43"});
+        QCOMPARE(back->thrower, QStringLiteral("Ann"));
+        QCOMPARE(back->passed, QStringList{"Bob"});
+        QCOMPARE(back->counts, (std::array<int, 5>{0, 4, 4, 3, 0}));
+        // What a copy cannot take for a table is dropped whole.
+        QVERIFY(!parseTableSnapshot("43", "Ann", "", "4#4#3#0"));
+        QVERIFY(!parseTableSnapshot("99#", "Ann", "", "4#4#3#0"));
+        QVERIFY(!parseTableSnapshot("43#33#23#45#110#16#", "Ann", "", "4#4#3#0"));
+        QVERIFY(!parseTableSnapshot("43#", "Ann", "", "4#4#3"));
+        QVERIFY(!parseTableSnapshot("43#", "Ann", "", "4#4#14#0"));
+        QVERIFY(!parseTableSnapshot("43#", "Ann", "", "4#x#3#0"));
+        QVERIFY(parseTableSnapshot("", "", "", "13#13#13#13"));
+    }
+
     void movesRefused_data()
     {
         QTest::addColumn<int>("seat");

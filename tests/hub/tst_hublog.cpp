@@ -25,7 +25,17 @@ private slots:
     void preferredAddress_data();
     void preferredAddress();
     void preferredAddressFromProvider();
+    void seatKeysNeverLogged();
 };
+
+void tst_hublog::seatKeysNeverLogged()
+{
+    QCOMPARE(LogLine("[S] ", {"[SEATKEY]", "a1b2c3", "", ""}), QStringLiteral("[S] [SEATKEY],********,,"));
+    QCOMPARE(LogLine("[R] ", {"[REJOIN]", "Ann", "a1b2c3"}), QStringLiteral("[R] [REJOIN],Ann,********"));
+    // Other messages, and a message cut short, stay as they are.
+    QCOMPARE(LogLine("[R] ", {"[REJOIN]", "Ann"}), QStringLiteral("[R] [REJOIN],Ann"));
+    QCOMPARE(LogLine("[S] ", {"[CHAT]", "Ann", "a1b2c3"}), QStringLiteral("[S] [CHAT],Ann,a1b2c3"));
+}
 
 void tst_hublog::appendCreatesThenAppends()
 {
