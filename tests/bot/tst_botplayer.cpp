@@ -581,6 +581,49 @@ private slots:
         }
     }
 
+    // Its connection cut in a deal, the bot comes back with its key and plays on from the hand the
+    // host gives it back.
+    void comesBackToItsSeat()
+    {
+        ScriptedHost host;
+        auto bot = join(host);
+        QVERIFY(bot);
+        QSignalSpy finished(bot.get(), &TBotPlayer::finished);
+        host.say(Tag::SEATKEY, QStringLiteral("5eed"));
+        deal(host, someHand(9));
+        QVERIFY(host.waitFor(Tag::SMALLESTCARD, 0, nullptr));
+        host.say(Tag::WHOSETURN, QStringLiteral("5001"), QStringLiteral("Ann"));
+        QVERIFY(host.roundTrip());
+        const int oldPort = host.clientPort;
+        const qsizetype from = host.got.size();
+        host.svr.DropClient(oldPort);
+
+        Msg m;
+        QVERIFY(host.waitFor(Tag::REJOIN, from, &m, 3000));
+        QCOMPARE(m.v.mid(0, 2), QStringList({"Robo", "5eed"}));
+        QVERIFY(host.clientPort != oldPort);
+        QVERIFY(finished.isEmpty());
+        const QString cport = QString::number(host.clientPort);
+        host.say(Tag::USER, Tag::JOIN, QStringLiteral("Robo"), QStringLiteral("127.0.0.1"), cport, QStringLiteral("3"));
+        host.say(Tag::USER, Tag::JOIN, QStringLiteral("Host"), QStringLiteral("127.0.0.1"), QStringLiteral("0"),
+                 QStringLiteral("1"));
+        host.say(Tag::USER, Tag::JOIN, QStringLiteral("Ann"), QStringLiteral("127.0.0.1"), QStringLiteral("5001"),
+                 QStringLiteral("2"));
+        host.say(Tag::USER, Tag::JOIN, QStringLiteral("Bob"), QStringLiteral("127.0.0.1"), QStringLiteral("5002"),
+                 QStringLiteral("4"));
+        host.say(Tag::CREDIT, cport, QStringLiteral("Robo"), QStringLiteral("960"));
+        const QStringList left{"25", "26", "27"};
+        for (int k = 0; k < left.size(); ++k)
+            host.say(Tag::CARD, cport, QStringLiteral("Robo"), QString::number(k + 1), left.at(k));
+        host.say(Tag::TABLE, QStringLiteral("14#"), QStringLiteral("Ann"), QString(), QStringLiteral("12#9#3#11"));
+        host.say(Tag::WHOSETURN, cport, QStringLiteral("Robo"));
+        QVERIFY(host.waitFor(Tag::THROW, from, &m));
+        checkThrow(m, maskOf(left), {"14"}, host.clientPort);
+        QVERIFY(!splitCardList(m.v.at(3)).isEmpty());
+        QCOMPARE(bot->credit(), 960);
+        QVERIFY(finished.isEmpty());
+    }
+
     void noHostAtAll()
     {
         ScriptedHost host;
