@@ -13,6 +13,7 @@
 #include "ui/mainfrm.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -79,6 +80,8 @@ private slots:
             TmainFrm *other = guestWhere(copies, check, !ownTurn);
             fx.clearMessages();
 
+            QElapsedTimer away;
+            away.start();
             Stress::resetSocket(TableFixture::clientSocketOf(victim));
             QVERIFY(TableFixture::waitFor([&] { return host->roster.user(seat).away; }));
             QVERIFY(TableFixture::waitFor([&] {
@@ -91,6 +94,7 @@ private slots:
             QCOMPARE(host->roster.user(seat).port, victim->st.myPort);
             QVERIFY(victim->st.seatKey != oldKey); // a new key per seating
             QVERIFY2(check.waitAgreement(5000), qPrintable(check.problem()));
+            qInfo("%s back and every copy agreeing %lld ms after the cut", qPrintable(nick), away.elapsed());
             QVERIFY(TableFixture::waitFor([&] {
                 return other->awayLabel(other->flow->screenSeat(seat))->isHidden();
             }));
