@@ -140,6 +140,8 @@ void THostAdmission::sendSeatsTo(int port, int ownSeat)
                               QString::number(s), {});
         w.gHost->SendToClient(port, Tag::CREDIT, QString::number(other.port), other.nick,
                               QString::number(other.credit));
+        if (other.away)
+            w.gHost->SendToClient(port, Tag::AWAY, other.nick, {}, {});
     }
 }
 

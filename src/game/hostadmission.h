@@ -34,7 +34,7 @@ private:
     void holdSeat(int seat);
     // The seat's player has left: everybody is told, the seat is freed and the table waits.
     void depart(int seat, const QString &ip, int port, int exceptPort);
-    // The seated players and credits as a newcomer gets them, all but its own seat.
+    // The seated players and credits as a newcomer gets them, all but its own seat; who is away.
     void sendSeatsTo(int port, int ownSeat);
     // What a player who comes back needs of the deal: its hand, the table, the turn.
     void sendDealTo(int port, int seat);

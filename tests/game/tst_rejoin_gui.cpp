@@ -174,6 +174,14 @@ private slots:
         QCOMPARE(host->roster.seatCount(), 3);
         QVERIFY(host->st.gameOn);
         QVERIFY(!bob->gClient->Active());
+
+        // Cid is cut too and comes back while Bob is still away: his copy shows Bob away.
+        TmainFrm *cid = copies.at(2);
+        Stress::resetSocket(TableFixture::clientSocketOf(cid));
+        QVERIFY(TableFixture::waitFor([&] { return host->roster.user(host->roster.seatOfNick("Cid")).away; }));
+        QVERIFY(TableFixture::waitFor([&] { return !cid->clientSide->reconnecting() && cid->st.gameOn; }));
+        QVERIFY(TableFixture::waitFor([&] { return !cid->awayLabel(cid->flow->screenSeat(seat))->isHidden(); }));
+        QVERIFY(host->roster.user(seat).away);
     }
 };
 
