@@ -115,6 +115,7 @@ void TBotPlayer::start()
     m_seenSeat = 0;
     m_inDeal = false;
     m_ctx.roster.clearAll();
+    m_ctx.clientSide->stopReconnecting();
     m_ctx.st.myNick = m_nick;
     m_ctx.gClient->setHost(m_host);
     m_ctx.gClient->setPort(m_port);
