@@ -10,11 +10,13 @@ namespace {
 // A seat that passed on the table still may hold something that beats it (players keep their
 // strong cards), so a pass only makes such deals less likely: they are dealt again this often.
 constexpr int kPassRedeals = 3;
-// Deals played out before any move is judged; a move is dropped once it trails the level-3
-// choice by this many standard errors, and chosen only when it leads by this many.
-constexpr int kMinSamples = 12;
+// The play-outs are a model of the other players, never the players themselves: a move that
+// wins less than this many credits a deal over the level-3 choice is within the model's error.
+constexpr double kSwitchGain = 3.0;
+// A move is chosen only when its gain also exceeds this many standard errors, and gets no more
+// deals once its gain falls short of kSwitchGain by this many.
+constexpr double kSwitchErrors = 3.0;
 constexpr double kDropErrors = 2.5;
-constexpr double kSwitchErrors = 2.0;
 } // namespace
 
 TSearchStrategy::TSearchStrategy()
@@ -179,8 +181,8 @@ TCombo TSearchStrategy::choose(const TBotView &view, const QList<TCombo> &throws
             const double d = round[i] - round[0];
             gain[i].sum += d;
             gain[i].sumSq += d * d;
-            // a move plainly worse than the level-3 choice gets no more deals
-            if (n >= kMinSamples && gain[i].mean(n) + kDropErrors * gain[i].error(n) < 0) {
+            // a move that plainly cannot make the gain asked for gets no more deals
+            if (n >= kMinSamples && gain[i].mean(n) + kDropErrors * gain[i].error(n) < kSwitchGain) {
                 gain[i].live = false;
                 --live;
             }
@@ -191,7 +193,7 @@ TCombo TSearchStrategy::choose(const TBotView &view, const QList<TCombo> &throws
     double bestGain = 0;
     for (size_t i = 1; n >= kMinSamples && i < gain.size(); ++i) {
         const double g = gain[i].mean(n);
-        if (gain[i].live && g > bestGain && g > kSwitchErrors * gain[i].error(n)) {
+        if (gain[i].live && g > bestGain && g > kSwitchGain && g > kSwitchErrors * gain[i].error(n)) {
             best = i;
             bestGain = g;
         }

@@ -15,6 +15,8 @@ public:
     static constexpr int kDefaultThinkMs = 150;
     // A decision overruns its budget by one play-out move at most; this keeps it under 300 ms.
     static constexpr int kMaxThinkMs = 250;
+    // Deals played out before any move is judged against the level-3 choice.
+    static constexpr int kMinSamples = 12;
 
     TSearchStrategy();
     QString name() const override { return QStringLiteral("search"); }
