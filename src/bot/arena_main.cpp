@@ -6,6 +6,7 @@
 #include "bot/strategy.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTextStream>
 #include <cmath>
 #include <memory>
@@ -131,6 +132,8 @@ int main(int argc, char *argv[])
     Stat win, credit, oppWin, instant, length;
     double decideMs = 0, maxMs = 0, cpuMs = 0, cpuMaxMs = 0;
     qint64 decisions = 0, slow = 0, cpuSlow = 0, refused = 0, unfinished = 0;
+    QElapsedTimer sinceReport;
+    sinceReport.start();
     for (qint64 d = 0; d < deals; ++d) {
         const auto hands = sim.deal(seed + quint64(d));
         double dealWin = 0, dealCredit = 0, dealOpp = 0;
@@ -164,8 +167,13 @@ int main(int argc, char *argv[])
         win.add(dealWin / 4);
         credit.add(dealCredit / 4);
         oppWin.add(dealOpp / 12);
-        if ((d + 1) % 5000 == 0)
-            err << "  " << (d + 1) << " deals, win rate so far " << QString::number(100 * win.mean(), 'f', 2) << "%\n";
+        // every 5000 deals, and at least every ten seconds for players that think long
+        if ((d + 1) % 5000 == 0 || (d + 1 < deals && sinceReport.hasExpired(10000))) {
+            err << "  " << (d + 1) << " deals, win rate so far " << QString::number(100 * win.mean(), 'f', 2)
+                << "%\n";
+            err.flush();
+            sinceReport.restart();
+        }
     }
 
     out << "quadrix-arena: " << names.at(0) << " against " << opp.join(QStringLiteral(", ")) << "\n";

@@ -13,11 +13,11 @@
 using namespace BotCards;
 
 TBotPlayer::TBotPlayer(const QString &host, int port, const QString &nick, int level, int delayMs, QObject *parent)
-    : QObject(parent), m_host(host), m_port(port), m_nick(nick), m_level(std::clamp(level, 1, 3)),
+    : QObject(parent), m_host(host), m_port(port), m_nick(nick), m_level(std::clamp(level, 1, 4)),
       m_delayMs(qMax(0, delayMs))
 {
     m_ctx.rules.useGameWeights();
-    m_strategy = std::make_unique<TSmartStrategy>(m_level);
+    m_strategy = makeStrategy(QString::number(m_level));
     m_strategy->seed(QRandomGenerator::global()->generate64());
 
     m_moveTimer = new QTimer(this);

@@ -34,6 +34,7 @@ public:
 
     QString nick() const { return m_nick; }
     int level() const { return m_level; }
+    QString strategyName() const { return m_strategy->name(); }
     bool isSeated() const { return mySeat() != 0; }
     bool inDeal() const;
     int credit() const;

@@ -287,6 +287,7 @@ QList<TCombo> enumerate(TCardMask hand, int sizeFilter)
 {
     hand &= kFullDeck;
     QList<TCombo> out;
+    out.reserve(64);
     QList<TCardMask> subs;
     auto want = [sizeFilter](int s) { return sizeFilter == 0 || sizeFilter == s; };
     if (want(1)) {

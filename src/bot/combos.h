@@ -22,7 +22,15 @@ inline int rankOrder(int index) { return index >> 2; }
 // 0 Diamond, 1 Cloves, 2 Heart, 3 Spade.
 inline int suitOrder(int index) { return index & 3; }
 inline TCardMask bit(int index) { return TCardMask(1) << index; }
-inline int count(TCardMask m) { return __builtin_popcountll(m); }
+// Counted in place: without a processor-specific build the builtin becomes a library call,
+// and counting is much of the time a searching player spends.
+inline int count(TCardMask m)
+{
+    m = m - ((m >> 1) & 0x5555555555555555ULL);
+    m = (m & 0x3333333333333333ULL) + ((m >> 2) & 0x3333333333333333ULL);
+    m = (m + (m >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return int((m * 0x0101010101010101ULL) >> 56);
+}
 inline int lowest(TCardMask m) { return m ? __builtin_ctzll(m) : -1; }
 inline int highest(TCardMask m) { return m ? 63 - __builtin_clzll(m) : -1; }
 // The four cards of one rank order.

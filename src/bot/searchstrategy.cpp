@@ -1,6 +1,7 @@
 #include "bot/searchstrategy.h"
 #include "game/credits.h"
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 using namespace BotCards;
@@ -9,6 +10,13 @@ namespace {
 // A seat that passed on the table still may hold something that beats it (players keep their
 // strong cards), so a pass only makes such deals less likely: they are dealt again this often.
 constexpr int kPassRedeals = 3;
+// The play-outs are a model of the other players, never the players themselves: a move that
+// wins less than this many credits a deal over the level-3 choice is within the model's error.
+constexpr double kSwitchGain = 3.0;
+// A move is chosen only when its gain also exceeds this many standard errors, and gets no more
+// deals once its gain falls short of kSwitchGain by this many.
+constexpr double kSwitchErrors = 3.0;
+constexpr double kDropErrors = 2.5;
 } // namespace
 
 TSearchStrategy::TSearchStrategy()
@@ -121,42 +129,75 @@ TCombo TSearchStrategy::choose(const TBotView &view, const QList<TCombo> &throws
         if (c.mask == view.hand)
             return c; // going out ends the deal at once
     }
-    m_policy.seed(m_rng());
+    // the level-3 player's own choice stands unless the search shows another move plainly better
+    m_anchor.seed(m_rng());
+    const TCombo anchor = m_anchor.choose(view, throws);
     const QList<TCombo> ranked = m_policy.rankedMoves(view, throws);
     // only what was offered, and no pass on a clear table
-    QList<TCombo> candidates;
+    QList<TCombo> candidates{anchor};
     const bool mayPass = view.table.size != 0;
     for (const TCombo &c : ranked) {
-        if (candidates.size() >= candidateCount)
+        if (candidates.size() > candidateCount)
             break;
-        if (c.isPass() ? mayPass : throws.contains(c))
+        if ((c.isPass() ? mayPass : throws.contains(c)) && !candidates.contains(c))
             candidates << c;
     }
-    if (mayPass && std::none_of(candidates.cbegin(), candidates.cend(), [](const TCombo &c) { return c.isPass(); }))
+    if (mayPass && !candidates.contains(TCombo{}))
         candidates << TCombo{};
-    if (candidates.isEmpty())
-        return throws.first();
     m_stats.candidates = int(candidates.size());
+    m_stats.choice = 0;
     if (candidates.size() == 1)
-        return candidates.first();
+        return anchor;
 
-    std::vector<double> total(size_t(candidates.size()), 0.0);
-    std::vector<double> round(total.size());
+    // each move is measured against the level-3 choice on the same deals, which cancels most
+    // of the luck of the deal from the comparison
+    struct Gain
+    {
+        double sum = 0, sumSq = 0;
+        bool live = true;
+        double mean(int n) const { return sum / n; }
+        double error(int n) const
+        {
+            const double m = sum / n;
+            return std::sqrt(std::max(0.0, sumSq / n - m * m) / std::max(1, n - 1));
+        }
+    };
+    std::vector<Gain> gain(size_t(candidates.size()));
+    std::vector<double> round(gain.size());
     bool inTime = true;
-    while (inTime && (maxSamples <= 0 || m_stats.samples < maxSamples)) {
+    int live = int(gain.size()) - 1;
+    while (inTime && live > 0 && (maxSamples <= 0 || m_stats.samples < maxSamples)) {
         const std::array<TCardMask, 4> lie = sample(view);
-        for (size_t i = 0; i < round.size() && inTime; ++i)
-            inTime = playOut(view, lie, candidates.at(qsizetype(i)), deadline, &round[i]);
+        for (size_t i = 0; i < round.size() && inTime; ++i) {
+            if (gain[i].live)
+                inTime = playOut(view, lie, candidates.at(qsizetype(i)), deadline, &round[i]);
+        }
         if (!inTime)
-            break; // a deal not played out for every candidate would favour some of them
-        for (size_t i = 0; i < total.size(); ++i)
-            total[i] += round[i];
-        ++m_stats.samples;
+            break; // a deal not played out for every move would favour some of them
+        const int n = ++m_stats.samples;
+        for (size_t i = 1; i < gain.size(); ++i) {
+            if (!gain[i].live)
+                continue;
+            const double d = round[i] - round[0];
+            gain[i].sum += d;
+            gain[i].sumSq += d * d;
+            // a move that plainly cannot make the gain asked for gets no more deals
+            if (n >= kMinSamples && gain[i].mean(n) + kDropErrors * gain[i].error(n) < kSwitchGain) {
+                gain[i].live = false;
+                --live;
+            }
+        }
     }
-    size_t best = 0; // with no deal played out, the level-3 player's first choice
-    for (size_t i = 1; i < total.size(); ++i) {
-        if (total[i] > total[best] + 1e-9)
+    const int n = m_stats.samples;
+    size_t best = 0;
+    double bestGain = 0;
+    for (size_t i = 1; n >= kMinSamples && i < gain.size(); ++i) {
+        const double g = gain[i].mean(n);
+        if (gain[i].live && g > bestGain && g > kSwitchGain && g > kSwitchErrors * gain[i].error(n)) {
             best = i;
+            bestGain = g;
+        }
     }
+    m_stats.choice = int(best);
     return candidates.at(qsizetype(best));
 }

@@ -176,29 +176,35 @@ double TSmartStrategy::partCost(const TCombo &c, const Context &ctx, bool *boss)
 
 TSmartStrategy::Plan TSmartStrategy::bestPlan(TCardMask hand, const Context &ctx) const
 {
-    // the rest of the hand after the five-card hands: cards of one rank stay together
-    auto rest = [&](TCardMask r, Plan &plan) {
+    // the rest of the hand after the five-card hands: cards of one rank stay together; without
+    // a plan to fill only the cost is summed, which the search below does thousands of times
+    auto restInto = [&](TCardMask r, Plan *plan) {
+        double cost = plan ? plan->cost : 0;
         for (int k = 0; k < 13; ++k) {
-            TCardMask at = r & rankMask(k);
+            const TCardMask at = r & rankMask(k);
             const int n = count(at);
             if (n == 0)
                 continue;
-            QList<TCardMask> groups;
+            std::array<TCardMask, 2> groups{at, 0};
             if (n == 4) {
-                const TCardMask low = bit(lowest(at)) | bit(lowest(at & (at - 1)));
-                groups << low << (at & ~low);
-            } else {
-                groups << at;
+                groups[0] = bit(lowest(at)) | bit(lowest(at & (at - 1)));
+                groups[1] = at & ~groups[0];
             }
             for (TCardMask g : groups) {
+                if (!g)
+                    continue;
                 const TCombo c = BotCombos::classify(g);
                 bool boss = false;
-                plan.cost += partCost(c, ctx, &boss);
-                plan.losers += boss ? 0 : 1;
-                plan.parts << c;
+                cost += partCost(c, ctx, &boss);
+                if (plan) {
+                    plan->losers += boss ? 0 : 1;
+                    plan->parts << c;
+                }
             }
         }
+        return cost;
     };
+    auto rest = [&](TCardMask r, Plan &plan) { plan.cost = restInto(r, &plan); };
     Plan best;
     rest(hand, best);
     if (count(hand) < 5)
@@ -214,19 +220,12 @@ TSmartStrategy::Plan TSmartStrategy::bestPlan(TCardMask hand, const Context &ctx
         fiveCost[size_t(i)] = partCost(fives.at(i), ctx, &boss);
         fiveBoss[size_t(i)] = boss;
     }
-    // the cost of the rest alone, without building the part list, for the search
-    auto restCost = [&](TCardMask r, int *losers) {
-        Plan p;
-        rest(r, p);
-        *losers = p.losers;
-        return p.cost;
-    };
     double bestCost = best.cost;
     qsizetype bi = -1, bj = -1;
     for (qsizetype i = 0; i < fives.size(); ++i) {
         const TCardMask r1 = hand & ~fives.at(i).mask;
-        int losers = 0;
-        const double c1 = fiveCost[size_t(i)] + restCost(r1, &losers);
+        const double rest1 = restInto(r1, nullptr);
+        const double c1 = fiveCost[size_t(i)] + rest1;
         if (c1 < bestCost - 1e-9) {
             bestCost = c1;
             bi = i;
@@ -237,8 +236,7 @@ TSmartStrategy::Plan TSmartStrategy::bestPlan(TCardMask hand, const Context &ctx
         for (qsizetype j = i + 1; j < fives.size(); ++j) {
             if (fives.at(j).mask & ~r1)
                 continue;
-            const double c2 = c1 - restCost(r1, &losers) + fiveCost[size_t(j)]
-                              + restCost(r1 & ~fives.at(j).mask, &losers);
+            const double c2 = c1 - rest1 + fiveCost[size_t(j)] + restInto(r1 & ~fives.at(j).mask, nullptr);
             if (c2 < bestCost - 1e-9) {
                 bestCost = c2;
                 bi = i;

@@ -286,6 +286,16 @@ class TstBotPlayer : public QObject
 private slots:
     void initTestCase() { rules.useGameWeights(); }
 
+    void levelsOneToFour()
+    {
+        QCOMPARE(TBotPlayer(QStringLiteral("127.0.0.1"), 1, QStringLiteral("Robo"), 4).strategyName(),
+                 QStringLiteral("search"));
+        const TBotPlayer over(QStringLiteral("127.0.0.1"), 1, QStringLiteral("Robo"), 9);
+        QCOMPARE(over.level(), 4);
+        QCOMPARE(TBotPlayer(QStringLiteral("127.0.0.1"), 1, QStringLiteral("Robo"), 0).strategyName(),
+                 QStringLiteral("smart1"));
+    }
+
     void handshakeAndSmallestCard()
     {
         ScriptedHost host;

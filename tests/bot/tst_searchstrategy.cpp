@@ -129,6 +129,23 @@ private slots:
         QCOMPARE(samples[1], 12);
         QVERIFY(picks[0] == picks[1]);
     }
+
+    void keepsTheLevelThreeChoiceOnScantEvidence()
+    {
+        TDealSimulator sim;
+        const auto hands = sim.deal(5);
+        TBotView view = viewOf(hands, 0, TCombo{});
+        view.tableOwner = -1;
+        view.passed = {};
+        const QList<TCombo> throws = BotCombos::throwsOver(view.hand, view.table);
+        TSearchStrategy search;
+        search.setThinkMs(TSearchStrategy::kMaxThinkMs);
+        search.maxSamples = TSearchStrategy::kMinSamples - 1;
+        search.choose(view, throws);
+        QVERIFY(search.lastStats().candidates > 1);
+        QCOMPARE(search.lastStats().samples, TSearchStrategy::kMinSamples - 1);
+        QCOMPARE(search.lastStats().choice, 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSearchStrategy)
