@@ -1,4 +1,5 @@
 #include "bot/botplayer.h"
+#include "bot/botview.h"
 #include "cards/cardcode.h"
 #include "game/clientside.h"
 #include "game/dealend.h"
@@ -261,23 +262,7 @@ bool TBotPlayer::someoneOut() const
 
 TBotView TBotPlayer::botView() const
 {
-    const TTable &t = m_ctx.table;
-    const int mine = mySeat();
-    // relative seats: 0 this player, then 1..3 in turn order
-    auto relative = [&](int seat) { return m_ctx.flow->screenSeat(seat) - 1; };
-    TBotView v;
-    v.hand = maskOf(t.hand(mine));
-    v.played = maskOf(t.playedCards()) & ~v.hand;
-    v.table = BotCombos::tableCombo(t.tableCards());
-    v.tableOwner = t.thrower() ? relative(t.thrower()) : -1;
-    for (int s = 1; s <= 4; ++s) {
-        const int r = relative(s);
-        if (r < 0)
-            continue;
-        v.cards[size_t(r)] = s == mine ? count(v.hand) : t.seated(s) ? t.cardCount(s) : -1;
-        v.passed[size_t(r)] = t.passed(s);
-    }
-    return v;
+    return botViewOf(m_ctx.table, mySeat());
 }
 
 void TBotPlayer::playTurn()

@@ -10,13 +10,10 @@ namespace {
 // A seat that passed on the table still may hold something that beats it (players keep their
 // strong cards), so a pass only makes such deals less likely: they are dealt again this often.
 constexpr int kPassRedeals = 3;
-// The play-outs are a model of the other players, never the players themselves: a move that
-// wins less than this many credits a deal over the level-3 choice is within the model's error.
-constexpr double kSwitchGain = 3.0;
-// A move is chosen only when its gain also exceeds this many standard errors, and gets no more
-// deals once its gain falls short of kSwitchGain by this many.
-constexpr double kSwitchErrors = 3.0;
-constexpr double kDropErrors = 2.5;
+// A greedy player passes only when nothing beats the table, so its pass is a fact of its hand.
+constexpr int kGreedyPassRedeals = 40;
+// A won deal counts this much beside the credits it brings: the winner leads the next deal.
+constexpr double kWinWorth = 15;
 } // namespace
 
 TSearchStrategy::TSearchStrategy()
@@ -34,19 +31,48 @@ std::array<TCardMask, 4> TSearchStrategy::sample(const TBotView &view)
     std::vector<int> unseen;
     for (TCardMask m = view.unseen(); m; m &= m - 1)
         unseen.push_back(lowest(m));
+    // a random player's pass tells nothing of its hand
+    auto heeded = [&](int s) { return view.passed[size_t(s)] && m_styles[size_t(s)] != TOpponentModel::Style::Random; };
+    bool greedyPassed = false;
+    for (int s = 1; s < 4; ++s)
+        greedyPassed = greedyPassed || (heeded(s) && m_styles[size_t(s)] == TOpponentModel::Style::Greedy);
+    const int redeals = view.table.size == 0 ? 0 : greedyPassed ? kGreedyPassRedeals : kPassRedeals;
+    // seats whose cards are known to lie within a range are dealt first
+    std::array<int, 3> order{1, 2, 3};
+    std::stable_partition(order.begin(), order.end(), [&](int s) { return m_mayHold[size_t(s)] != kFullDeck; });
     std::array<TCardMask, 4> hands{};
-    for (int attempt = 0; attempt <= kPassRedeals; ++attempt) {
+    for (int attempt = 0; attempt <= redeals; ++attempt) {
         std::shuffle(unseen.begin(), unseen.end(), m_rng);
         hands = {};
         hands[0] = view.hand;
-        size_t next = 0;
-        for (int s = 1; s < 4; ++s) {
-            for (int k = 0; k < view.cards[size_t(s)] && next < unseen.size(); ++k)
-                hands[size_t(s)] |= bit(unseen[next++]);
+        TCardMask dealt = 0;
+        std::array<int, 4> missing{};
+        for (int s : order) {
+            int need = std::max(0, view.cards[size_t(s)]);
+            for (size_t k = 0; k < unseen.size() && need > 0; ++k) {
+                const TCardMask c = bit(unseen[k]);
+                if (!(dealt & c) && (m_mayHold[size_t(s)] & c)) {
+                    hands[size_t(s)] |= c;
+                    dealt |= c;
+                    --need;
+                }
+            }
+            missing[size_t(s)] = need;
+        }
+        // a range that holds too few cards was read wrong: the rest come from anywhere
+        for (int s : order) {
+            for (size_t k = 0; k < unseen.size() && missing[size_t(s)] > 0; ++k) {
+                const TCardMask c = bit(unseen[k]);
+                if (!(dealt & c)) {
+                    hands[size_t(s)] |= c;
+                    dealt |= c;
+                    --missing[size_t(s)];
+                }
+            }
         }
         bool fits = true;
-        for (int s = 1; s < 4 && view.table.size > 0; ++s) {
-            if (view.passed[size_t(s)] && BotCombos::strongestKey(hands[size_t(s)], view.table.size) > view.table.key)
+        for (int s = 1; s < 4; ++s) {
+            if (heeded(s) && BotCombos::strongestKey(hands[size_t(s)], view.table.size) > view.table.key)
                 fits = false;
         }
         if (fits)
@@ -106,12 +132,13 @@ bool TSearchStrategy::playOut(const TBotView &view, std::array<TCardMask, 4> han
             v.cards[size_t(r)] = seated[size_t(s)] ? count(hands[size_t(s)]) : -1;
             v.passed[size_t(r)] = passed[size_t(s)];
         }
-        apply(m_policy.choose(v, BotCombos::throwsOver(v.hand, table)));
+        apply(m_seatPolicy[size_t(turn)]->choose(v, BotCombos::throwsOver(v.hand, table)));
     }
     double result = 0;
     if (winner == 0) {
         for (int s = 1; s < 4; ++s)
             result += seated[size_t(s)] ? creditLoss(count(hands[size_t(s)])) : 0;
+        result += kWinWorth;
     } else if (winner > 0) {
         result = -creditLoss(count(hands[0]));
     }
@@ -123,21 +150,38 @@ TCombo TSearchStrategy::choose(const TBotView &view, const QList<TCombo> &throws
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(m_thinkMs);
     m_stats = {};
+    m_opponents.observe(view);
     if (throws.isEmpty())
         return {};
     for (const TCombo &c : throws) {
         if (c.mask == view.hand)
             return c; // going out ends the deal at once
     }
+    // the play-outs play each seat as its player has been seen to play; when the model fits
+    // every other player closely, what the play-outs find earns more trust
+    m_seatPolicy[0] = &m_policy;
+    bool known = true;
+    for (int s = 1; s < 4; ++s) {
+        const TOpponentModel::Style style = m_opponents.style(s);
+        m_styles[size_t(s)] = style;
+        m_mayHold[size_t(s)] =
+            style == TOpponentModel::Style::Greedy ? TOpponentModel::greedyMayHold(s, view.history) : kFullDeck;
+        m_seatPolicy[size_t(s)] = style == TOpponentModel::Style::Greedy   ? static_cast<TBotStrategy *>(&m_greedy)
+                                  : style == TOpponentModel::Style::Random ? static_cast<TBotStrategy *>(&m_random)
+                                                                           : &m_policy;
+        known = known && (!view.seated(s) || style != TOpponentModel::Style::Planner);
+    }
+    const Trust &trust = known ? closeModel : roughModel;
     // the level-3 player's own choice stands unless the search shows another move plainly better
     m_anchor.seed(m_rng());
+    m_random.seed(m_rng());
     const TCombo anchor = m_anchor.choose(view, throws);
     const QList<TCombo> ranked = m_policy.rankedMoves(view, throws);
     // only what was offered, and no pass on a clear table
     QList<TCombo> candidates{anchor};
     const bool mayPass = view.table.size != 0;
     for (const TCombo &c : ranked) {
-        if (candidates.size() > candidateCount)
+        if (candidates.size() > trust.candidates)
             break;
         if ((c.isPass() ? mayPass : throws.contains(c)) && !candidates.contains(c))
             candidates << c;
@@ -182,7 +226,7 @@ TCombo TSearchStrategy::choose(const TBotView &view, const QList<TCombo> &throws
             gain[i].sum += d;
             gain[i].sumSq += d * d;
             // a move that plainly cannot make the gain asked for gets no more deals
-            if (n >= kMinSamples && gain[i].mean(n) + kDropErrors * gain[i].error(n) < kSwitchGain) {
+            if (n >= kMinSamples && gain[i].mean(n) + trust.drop * gain[i].error(n) < trust.gain) {
                 gain[i].live = false;
                 --live;
             }
@@ -193,7 +237,7 @@ TCombo TSearchStrategy::choose(const TBotView &view, const QList<TCombo> &throws
     double bestGain = 0;
     for (size_t i = 1; n >= kMinSamples && i < gain.size(); ++i) {
         const double g = gain[i].mean(n);
-        if (gain[i].live && g > bestGain && g > kSwitchGain && g > kSwitchErrors * gain[i].error(n)) {
+        if (gain[i].live && g > bestGain && g > trust.gain && g > trust.errors * gain[i].error(n)) {
             best = i;
             bestGain = g;
         }

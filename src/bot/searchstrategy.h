@@ -1,13 +1,17 @@
 #pragma once
 // Level 4: a player that searches. For every move it weighs, it deals the cards it cannot see
 // in many ways that fit what it has seen (the cards played, the cards each seat holds, the passes
-// on the table now), plays each deal out with the level-3 plan for all four seats, and keeps the
-// move with the best mean result in credits. The same deals serve every move, so the moves are
-// compared on equal cards. The level-3 player's own choice stands unless another move beats it
-// by more than the sampling noise. It decides within a time budget.
+// on the table now), plays each deal out, and keeps the move with the best mean result in credits.
+// In the play-outs it plays its own seat with the level-3 plan and every other seat as the
+// opponent model has seen that player play: greedily, at random, or (until the evidence says
+// otherwise) with the level-3 plan. The same deals serve every move, so the moves are compared
+// on equal cards. The level-3 player's own choice stands unless another move beats it by more
+// than the sampling noise. It decides within a time budget.
+#include "bot/opponentmodel.h"
 #include "bot/strategy.h"
 #include <array>
 #include <chrono>
+#include <memory>
 
 class TSearchStrategy : public TBotStrategy
 {
@@ -28,7 +32,22 @@ public:
     // Sampled deals per decision at most, 0 for as many as the time allows. With a limit that
     // fits in the time, the choice depends only on the view and the seed, not on the machine.
     int maxSamples = 0;
-    int candidateCount = 5; // the level-3 player's best moves weighed besides its choice, and a pass
+    // How clear a gain over the level-3 choice must be before the search takes another move: in
+    // credits a deal and in standard errors; a move whose gain falls this many errors short gets
+    // no more deals; the level-3 player's best moves weighed besides its choice (and a pass).
+    struct Trust
+    {
+        double gain;
+        double errors;
+        double drop;
+        int candidates;
+    };
+    // With players the opponent model takes for planners (level 2 or 3, or people) the play-outs
+    // are a rough model of them: small gains are within its error.
+    Trust roughModel{3.0, 3.0, 2.5, 5};
+    // Greedy and random players are modelled exactly, so smaller gains are real.
+    Trust closeModel{1.0, 2.0, 2.0, 8};
+    const TOpponentModel &opponents() const { return m_opponents; }
 
     struct Stats
     {
@@ -42,13 +61,19 @@ private:
     using Clock = std::chrono::steady_clock;
     // One way the unseen cards may lie, in relative seats; seat 0 holds the own hand.
     std::array<TCardMask, 4> sample(const TBotView &view);
-    // Credits of seat 0 when the deal goes on from the view with this move; false when the
-    // deadline came first.
+    // What the deal is worth to seat 0 when it goes on from the view with this move: its credits,
+    // and more for a won deal; false when the deadline came first.
     bool playOut(const TBotView &view, std::array<TCardMask, 4> hands, const TCombo &move, Clock::time_point deadline,
                  double *credits);
 
     TSmartStrategy m_anchor{3}; // the level-3 player in full, look-ahead included
     TSmartStrategy m_policy{3};
+    TGreedyStrategy m_greedy;
+    TRandomStrategy m_random;
+    TOpponentModel m_opponents;
+    std::array<TBotStrategy *, 4> m_seatPolicy{}; // who plays each relative seat in the play-outs
+    std::array<TOpponentModel::Style, 4> m_styles{};
+    std::array<TCardMask, 4> m_mayHold{};          // the cards each seat may still hold
     int m_thinkMs = kDefaultThinkMs;
     Stats m_stats;
 };

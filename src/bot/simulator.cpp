@@ -70,6 +70,7 @@ TDealResult TDealSimulator::play(const std::array<TCardMask, 4> &hands, const st
     QStringList tableCodes;
     int owner = -1;
     std::array<bool, 4> passed{};
+    std::vector<TBotMove> history; // absolute seats
 
     for (int move = 0; move < moveLimit; ++move) {
         if (owner == turn) {
@@ -88,6 +89,9 @@ TDealResult TDealSimulator::play(const std::array<TCardMask, 4> &hands, const st
             view.cards[size_t(r)] = count(hand[size_t((turn + r) % 4)]);
             view.passed[size_t(r)] = passed[size_t((turn + r) % 4)];
         }
+        view.history = history;
+        for (TBotMove &m : view.history)
+            m.seat = (m.seat - turn + 4) % 4;
         const auto t0 = std::chrono::steady_clock::now();
         const double cpu0 = threadCpuMs();
         const QList<TCombo> throws = BotCombos::throwsOver(view.hand, table);
@@ -104,6 +108,7 @@ TDealResult TDealSimulator::play(const std::array<TCardMask, 4> &hands, const st
         t.cpuOver10ms += cpuMs > 10.0 ? 1 : 0;
         ++result.moves;
 
+        const TCombo over = table;
         if (!pick.isPass()) {
             const QStringList selection = codesOf(pick.mask);
             const bool own = (pick.mask & ~hand[size_t(turn)]) == 0;
@@ -126,6 +131,7 @@ TDealResult TDealSimulator::play(const std::array<TCardMask, 4> &hands, const st
         }
         if (pick.isPass())
             passed[size_t(turn)] = true;
+        history.push_back({turn, pick, over});
         turn = (turn + 1) % 4;
     }
     return result;

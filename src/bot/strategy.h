@@ -9,6 +9,16 @@
 #include <chrono>
 #include <memory>
 #include <random>
+#include <vector>
+
+// One move of the deal as every player saw it: the relative seat that made it, the throw (size 0
+// a pass) and the table it was made on (size 0 a lead).
+struct TBotMove
+{
+    int seat = 0;
+    TCombo move;
+    TCombo over;
+};
 
 // What one player knows when it is to move. Seats are relative: 0 the player itself,
 // then 1, 2, 3 in the order the turn goes round.
@@ -20,6 +30,7 @@ struct TBotView
     int tableOwner = -1;         // relative seat of who threw the table, -1 when clear
     std::array<int, 4> cards{13, 13, 13, 13}; // cards held per seat; -1 for a free seat
     std::array<bool, 4> passed{}; // passed since the table was last thrown
+    std::vector<TBotMove> history; // the moves of this deal so far, oldest first; may be left empty
 
     TCardMask unseen() const { return BotCards::kFullDeck & ~hand & ~played; }
     bool seated(int seat) const { return cards[size_t(seat & 3)] >= 0; }

@@ -61,6 +61,7 @@ void TTable::setWaiting()
     m_seats = {};
     m_tableCards.clear();
     m_played.clear();
+    m_moves.clear();
     m_thrower = 0;
     m_toMove = 0;
     m_leader = 0;
@@ -101,6 +102,7 @@ void TTable::startPlay()
     m_phase = TablePhase::Playing;
     m_tableCards.clear();
     m_played.clear();
+    m_moves.clear();
     m_thrower = 0;
     m_toMove = 0;
     for (int seat = 1; seat <= 4; ++seat) {
@@ -236,6 +238,7 @@ void TTable::applyMove(const TMove &move, int claimedCount)
     if (!TuserInfo::validSeat(move.seat))
         return;
     Seat &s = at(move.seat);
+    m_moves.append({move, m_tableCards});
     // A list with no card in it under a count is a throw of nothing, not a pass.
     if (move.isPass() && claimedCount == 0) {
         s.passed = true;

@@ -37,6 +37,13 @@ struct TMove
     bool isPass() const { return cards.isEmpty(); }
 };
 
+// A move as it happened in the deal, with the table it was made on (none: a lead).
+struct TMoveRecord
+{
+    TMove move;
+    QStringList over;
+};
+
 class TTable
 {
 public:
@@ -70,6 +77,8 @@ public:
     // Every card thrown since the deal began, in the order thrown.
     QStringList playedCards() const { return m_played; }
     int thrower() const { return m_thrower; }
+    // Every throw and pass since the deal began that this copy saw, oldest first.
+    const QList<TMoveRecord> &moves() const { return m_moves; }
     bool passed(int seat) const;
     int toMove() const { return m_toMove; }
     // Who leads the next deal: the last deal's winner, 0 when the lowest card decides.
@@ -124,6 +133,7 @@ private:
     TablePhase m_phase = TablePhase::Waiting;
     QStringList m_tableCards;
     QStringList m_played;
+    QList<TMoveRecord> m_moves;
     int m_thrower = 0;
     int m_toMove = 0;
     int m_leader = 0;

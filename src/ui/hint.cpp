@@ -1,28 +1,17 @@
 #include "ui/hint.h"
+#include "bot/botview.h"
 #include "bot/strategy.h"
 #include "cards/playcard.h"
 #include "game/table.h"
 #include "rules/handhandling.h"
 #include "ui/mainfrm.h"
+#include <QRandomGenerator>
 
 using namespace BotCards;
 
-TBotView THint::viewOf(const TTable &table, int seat)
+THint::THint(TmainFrm &w) : w(w)
 {
-    TBotView view;
-    view.hand = maskOf(table.hand(seat));
-    view.played = maskOf(table.playedCards()) & ~view.hand;
-    const QStringList onTable = table.tableCards();
-    if (!onTable.isEmpty()) {
-        view.table = BotCombos::tableCombo(onTable);
-        view.tableOwner = TuserInfo::validSeat(table.thrower()) ? (table.thrower() - seat + 4) % 4 : -1;
-    }
-    for (int r = 0; r < 4; ++r) {
-        const int abs = (seat - 1 + r) % 4 + 1; // the turn goes 1, 2, 3, 4, 1
-        view.cards[size_t(r)] = table.seated(abs) ? table.cardCount(abs) : -1;
-        view.passed[size_t(r)] = table.seated(abs) && table.passed(abs);
-    }
-    return view;
+    m_search.seed(QRandomGenerator::global()->generate64());
 }
 
 bool THint::available() const
@@ -37,13 +26,10 @@ bool THint::give()
     if (!available())
         return false;
     const int mine = w.roster.seatOfNick(w.st.myNick);
-    const TBotView view = viewOf(w.table, mine);
+    const TBotView view = botViewOf(w.table, mine);
     TMoveGenerator moves(w.rules);
     const QList<TCombo> throws = moves.legalThrows(view.hand, w.table.tableCards());
-    // The strongest level as measured in the arena (level 4 does not yet beat it).
-    TSmartStrategy strongest(3);
-    strongest.seed(++m_asked);
-    const TCombo pick = strongest.choose(view, throws);
+    const TCombo pick = m_search.choose(view, throws);
     w.hand->btnCardDownClick();
     if (pick.isPass()) {
         w.setStatusText(QStringLiteral("Pass"));

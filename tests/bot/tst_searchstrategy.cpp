@@ -23,6 +23,18 @@ public:
     }
 };
 
+// Plays greedily and reads the others' moves as the searching player does.
+class Watcher : public TGreedyStrategy
+{
+public:
+    TOpponentModel model;
+    TCombo choose(const TBotView &view, const QList<TCombo> &throws) override
+    {
+        model.observe(view);
+        return TGreedyStrategy::choose(view, throws);
+    }
+};
+
 // Seat 0's view of a table that lies as the hands say: played cards, the table thrown by seat 2,
 // seat 3 has passed on it since.
 TBotView viewOf(const std::array<TCardMask, 4> &hands, TCardMask played, const TCombo &table)
@@ -128,6 +140,35 @@ private slots:
         QCOMPARE(samples[0], 12);
         QCOMPARE(samples[1], 12);
         QVERIFY(picks[0] == picks[1]);
+    }
+
+    void tellsHowTheOthersPlay()
+    {
+        // a pass on a 5, then a K thrown: the K was in the hand at the pass
+        const auto single = [](int index) { return BotCombos::classify(bit(index)); };
+        TOpponentModel model;
+        TBotView view;
+        view.history = {{1, single(0), {}}, {2, single(8), single(0)}, {3, {}, single(8)}, {1, single(9), single(8)},
+                        {2, {}, single(9)}, {3, single(40), single(9)}};
+        model.observe(view);
+        TOpponentModel::Evidence e = model.evidence(3);
+        QCOMPARE(e.passes, 1.0);
+        QCOMPARE(e.oddPasses, 1.0);
+        QCOMPARE(e.oddFollows, 0.0);
+        QCOMPARE(model.evidence(1).departures(), 0.0); // led its lowest card, beat with the cheapest
+        QCOMPARE(model.style(1), TOpponentModel::Style::Planner); // too little seen yet
+
+        TDealSimulator sim;
+        Watcher watcher;
+        TGreedyStrategy greedy;
+        TRandomStrategy random;
+        TSmartStrategy planner(3);
+        const std::array<TBotStrategy *, 4> seats{&watcher, &greedy, &random, &planner};
+        for (quint64 d = 1; d <= 40; ++d)
+            sim.play(sim.deal(d), seats);
+        QCOMPARE(watcher.model.style(1), TOpponentModel::Style::Greedy);
+        QCOMPARE(watcher.model.style(2), TOpponentModel::Style::Random);
+        QCOMPARE(watcher.model.style(3), TOpponentModel::Style::Planner);
     }
 
     void keepsTheLevelThreeChoiceOnScantEvidence()

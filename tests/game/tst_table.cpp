@@ -140,6 +140,17 @@ private slots:
         QVERIFY(!f.table.passed(2) && !f.table.passed(3));
         // Any single may lead now, the lowest one included.
         QCOMPARE(f.table.checkMove(TMove{1, {"45"}}, 1), Refusal::None);
+        f.table.applyMove(TMove{1, {"45"}}, 1);
+        // the deal's moves as the computer players read them, each with the table it met
+        const QList<TMoveRecord> &log = f.table.moves();
+        QCOMPARE(log.size(), 4);
+        QCOMPARE(log.at(0).over, QStringList());
+        QCOMPARE(log.at(2).move.seat, 3);
+        QVERIFY(log.at(2).move.isPass());
+        QCOMPARE(log.at(2).over, QStringList{"43"});
+        QCOMPARE(log.at(3).over, QStringList()); // a lead on the cleared table
+        f.table.startPlay();
+        QVERIFY(f.table.moves().isEmpty());
     }
 
     void fiveCardThrowLiesSorted()
