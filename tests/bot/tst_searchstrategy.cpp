@@ -157,6 +157,11 @@ private slots:
         QCOMPARE(e.oddFollows, 0.0);
         QCOMPARE(model.evidence(1).departures(), 0.0); // led its lowest card, beat with the cheapest
         QCOMPARE(model.style(1), TOpponentModel::Style::Planner); // too little seen yet
+        // played greedily, seat 2 beat the 3 with its cheapest card above it (the 5) and then could
+        // not beat the next card: it can hold none of the cards not yet thrown
+        const TCardMask thrown = bit(0) | bit(8) | bit(9) | bit(40);
+        QCOMPARE(TOpponentModel::greedyMayHold(2, view.history) & ~thrown, TCardMask(0));
+        QCOMPARE(TOpponentModel::greedyMayHold(3, view.history) & ~thrown, bit(1) | bit(2) | bit(3) | bit(4) | bit(5) | bit(6) | bit(7));
 
         TDealSimulator sim;
         Watcher watcher;
