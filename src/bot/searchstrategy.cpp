@@ -14,11 +14,16 @@ constexpr int kPassRedeals = 3;
 constexpr int kGreedyPassRedeals = 40;
 // A won deal counts this much beside the credits it brings: the winner leads the next deal.
 constexpr double kWinWorth = 15;
+// A level-3 player weighs its plan's best moves by a look-ahead of its own; the play-outs give a
+// planner a short one, enough to choose as it does, cheap enough to leave the search its deals.
+constexpr int kPlannerLookSamples = 4;
 } // namespace
 
 TSearchStrategy::TSearchStrategy()
 {
-    m_policy.tuning.lookSamples = 0; // the play-outs use the plan alone: the search is the look-ahead
+    m_policy.tuning.lookSamples = 0; // the own seat plays the plan alone: the search is its look-ahead
+    m_planner.tuning.lookSamples = kPlannerLookSamples;
+    m_planner.tuning.lookBudgetMs = kMaxThinkMs; // the search's deadline binds, so a seed repeats a decision
 }
 
 void TSearchStrategy::setThinkMs(int ms)
@@ -168,13 +173,14 @@ TCombo TSearchStrategy::choose(const TBotView &view, const QList<TCombo> &throws
             style == TOpponentModel::Style::Greedy ? TOpponentModel::greedyMayHold(s, view.history) : kFullDeck;
         m_seatPolicy[size_t(s)] = style == TOpponentModel::Style::Greedy   ? static_cast<TBotStrategy *>(&m_greedy)
                                   : style == TOpponentModel::Style::Random ? static_cast<TBotStrategy *>(&m_random)
-                                                                           : &m_policy;
+                                                                           : &m_planner;
         known = known && (!view.seated(s) || style != TOpponentModel::Style::Planner);
     }
     const Trust &trust = known ? closeModel : roughModel;
     // the level-3 player's own choice stands unless the search shows another move plainly better
     m_anchor.seed(m_rng());
     m_random.seed(m_rng());
+    m_planner.seed(m_rng());
     const TCombo anchor = m_anchor.choose(view, throws);
     const QList<TCombo> ranked = m_policy.rankedMoves(view, throws);
     // only what was offered, and no pass on a clear table

