@@ -27,10 +27,7 @@ QString codeOfIndex(int index)
 
 TCardMask suitMask(int suit)
 {
-    TCardMask m = 0;
-    for (int r = 0; r < 13; ++r)
-        m |= bit(r * 4 + suit);
-    return m;
+    return (0x0001111111111111ULL << suit) & kFullDeck;
 }
 
 QStringList codesOf(TCardMask mask)
@@ -157,8 +154,10 @@ std::array<int, 5> indicesOf(TCardMask m)
     return idx;
 }
 
-// All k-card subsets of the cards of m.
-void subsets(TCardMask m, int k, QList<TCardMask> &out)
+// Calls f with every k-card subset of the cards of m (at most 13 cards), without allocating:
+// the searching player enumerates millions of these a decision.
+template <typename F>
+void forEachSubset(TCardMask m, int k, F &&f)
 {
     std::array<int, 13> cards{};
     int n = 0;
@@ -173,7 +172,7 @@ void subsets(TCardMask m, int k, QList<TCardMask> &out)
         TCardMask s = 0;
         for (int i = 0; i < k; ++i)
             s |= bit(cards[size_t(pick[size_t(i)])]);
-        out << s;
+        f(s);
         int i = k - 1;
         while (i >= 0 && pick[size_t(i)] == n - k + i)
             --i;
@@ -185,11 +184,83 @@ void subsets(TCardMask m, int k, QList<TCardMask> &out)
     }
 }
 
-void addFive(TCardMask m, QList<TCombo> &out)
+// The five-card combinations of a hand come in groups of rising kind, each group with f
+// called on every combination of it (unordered): runs (straights, and straight flushes
+// among them), flushes that are not runs, full houses, four of a kind.
+enum class FiveGroup { Runs, Flushes, FullHouses, Fours };
+constexpr std::array<FiveGroup, 4> kFiveGroups{FiveGroup::Runs, FiveGroup::Flushes, FiveGroup::FullHouses,
+                                               FiveGroup::Fours};
+
+template <typename F>
+void forEachFiveOf(FiveGroup group, TCardMask hand, F &&f)
 {
-    const TCombo c = BotCombos::classify(m);
-    if (c.kind != _NoCombo)
-        out << c;
+    auto offer = [&f](TCardMask m) {
+        const TCombo c = BotCombos::classify(m);
+        if (c.kind != _NoCombo)
+            f(c);
+    };
+    switch (group) {
+    case FiveGroup::Runs:
+        for (const auto &w : straightWindows()) {
+            std::array<TCardMask, 5> at{};
+            bool ok = true;
+            for (size_t k = 0; k < 5 && ok; ++k) {
+                at[k] = hand & rankMask(w[k]);
+                ok = at[k] != 0;
+            }
+            if (!ok)
+                continue;
+            for (TCardMask a = at[0]; a; a &= a - 1)
+                for (TCardMask b = at[1]; b; b &= b - 1)
+                    for (TCardMask c = at[2]; c; c &= c - 1)
+                        for (TCardMask d = at[3]; d; d &= d - 1)
+                            for (TCardMask e = at[4]; e; e &= e - 1)
+                                offer(bit(lowest(a)) | bit(lowest(b)) | bit(lowest(c)) | bit(lowest(d))
+                                      | bit(lowest(e)));
+        }
+        break;
+    case FiveGroup::Flushes:
+        for (int s = 0; s < 4; ++s) {
+            forEachSubset(hand & suitMask(s), 5, [&f](TCardMask m) {
+                const TCombo c = BotCombos::classify(m);
+                if (c.kind == _Flush)
+                    f(c);
+            });
+        }
+        break;
+    case FiveGroup::FullHouses:
+        for (int t = 0; t < 13; ++t) {
+            const TCardMask tr = hand & rankMask(t);
+            if (count(tr) < 3)
+                continue;
+            for (int p = 0; p < 13; ++p) {
+                if (p == t || count(hand & rankMask(p)) < 2)
+                    continue;
+                forEachSubset(tr, 3, [&](TCardMask a) {
+                    forEachSubset(hand & rankMask(p), 2, [&](TCardMask b) { offer(a | b); });
+                });
+            }
+        }
+        break;
+    case FiveGroup::Fours:
+        for (int t = 0; t < 13; ++t) {
+            const TCardMask tr = hand & rankMask(t);
+            if (count(tr) == 4) {
+                for (TCardMask m = hand & ~tr; m; m &= m - 1)
+                    offer(tr | bit(lowest(m)));
+            }
+        }
+        break;
+    }
+}
+
+// Every key of a group after `group` is at least this (straight flushes, the strongest, are runs).
+quint32 keysAfter(FiveGroup group)
+{
+    const TComboKind next = group == FiveGroup::Runs      ? _Flush
+                            : group == FiveGroup::Flushes ? _FullHouse
+                                                          : _FourKind;
+    return group == FiveGroup::Fours ? ~quint32(0) : quint32(BotCombos::kindScoreOf(next)) << 26;
 }
 
 } // namespace
@@ -288,7 +359,6 @@ QList<TCombo> enumerate(TCardMask hand, int sizeFilter)
     hand &= kFullDeck;
     QList<TCombo> out;
     out.reserve(64);
-    QList<TCardMask> subs;
     auto want = [sizeFilter](int s) { return sizeFilter == 0 || sizeFilter == s; };
     if (want(1)) {
         for (TCardMask m = hand; m; m &= m - 1)
@@ -297,12 +367,8 @@ QList<TCombo> enumerate(TCardMask hand, int sizeFilter)
     for (int k = 2; k <= 3; ++k) {
         if (!want(k))
             continue;
-        for (int r = 0; r < 13; ++r) {
-            subs.clear();
-            subsets(hand & rankMask(r), k, subs);
-            for (TCardMask s : subs)
-                out << classify(s);
-        }
+        for (int r = 0; r < 13; ++r)
+            forEachSubset(hand & rankMask(r), k, [&out](TCardMask s) { out << classify(s); });
     }
     if (want(1) || want(2) || want(3))
         std::sort(out.begin(), out.end(),
@@ -311,59 +377,53 @@ QList<TCombo> enumerate(TCardMask hand, int sizeFilter)
         return out;
 
     const qsizetype firstFive = out.size();
-    // straights (a run of one suit comes out here as a straight flush)
-    for (const auto &w : straightWindows()) {
-        std::array<TCardMask, 5> at{};
-        bool ok = true;
-        for (size_t k = 0; k < 5 && ok; ++k) {
-            at[k] = hand & rankMask(w[k]);
-            ok = at[k] != 0;
-        }
-        if (!ok)
-            continue;
-        for (TCardMask a = at[0]; a; a &= a - 1)
-            for (TCardMask b = at[1]; b; b &= b - 1)
-                for (TCardMask c = at[2]; c; c &= c - 1)
-                    for (TCardMask d = at[3]; d; d &= d - 1)
-                        for (TCardMask e = at[4]; e; e &= e - 1)
-                            addFive(bit(lowest(a)) | bit(lowest(b)) | bit(lowest(c)) | bit(lowest(d))
-                                        | bit(lowest(e)),
-                                    out);
-    }
-    // flushes that are not runs
-    for (int s = 0; s < 4; ++s) {
-        subs.clear();
-        subsets(hand & suitMask(s), 5, subs);
-        for (TCardMask m : subs) {
-            const TCombo c = classify(m);
-            if (c.kind == _Flush)
-                out << c;
-        }
-    }
-    // full houses and four of a kind
-    for (int t = 0; t < 13; ++t) {
-        const TCardMask tr = hand & rankMask(t);
-        const int nt = count(tr);
-        if (nt == 4) {
-            for (TCardMask m = hand & ~tr; m; m &= m - 1)
-                addFive(tr | bit(lowest(m)), out);
-        }
-        if (nt < 3)
-            continue;
-        QList<TCardMask> triples;
-        subsets(tr, 3, triples);
-        for (int p = 0; p < 13; ++p) {
-            if (p == t || count(hand & rankMask(p)) < 2)
-                continue;
-            QList<TCardMask> pairs;
-            subsets(hand & rankMask(p), 2, pairs);
-            for (TCardMask a : triples)
-                for (TCardMask b : pairs)
-                    addFive(a | b, out);
-        }
-    }
+    for (FiveGroup g : kFiveGroups)
+        forEachFiveOf(g, hand, [&out](const TCombo &c) { out << c; });
     std::sort(out.begin() + firstFive, out.end(), [](const TCombo &a, const TCombo &b) { return a.key < b.key; });
     return out;
+}
+
+TCombo lowestOver(TCardMask hand, int size, quint32 over, TCardMask holding)
+{
+    hand &= kFullDeck;
+    if ((hand & holding) != holding || count(hand) < size)
+        return {};
+    if (size == 1 || size == 2 || size == 3) {
+        // keys of these are their top card: the first rank, from the bottom, with a high
+        // enough card that has size - 1 cards beneath it to go with
+        for (int r = 0; r < 13; ++r) {
+            const TCardMask at = hand & rankMask(r);
+            if (count(at) < size || (holding & ~at))
+                continue;
+            TCardMask below = holding & at;
+            for (TCardMask m = at; m; m &= m - 1) {
+                const int top = lowest(m);
+                const TCardMask under = at & (bit(top) - 1) & ~below;
+                TCardMask pick = (below | bit(top));
+                if (highest(pick) != top)
+                    continue;
+                for (TCardMask u = under; u && count(pick) < size; u &= u - 1)
+                    pick |= bit(lowest(u));
+                if (count(pick) == size && quint32(top + 1) > over)
+                    return classify(pick);
+            }
+        }
+        return {};
+    }
+    if (size != 5)
+        return {};
+    TCombo best;
+    for (FiveGroup g : kFiveGroups) {
+        if (g != FiveGroup::Runs && over >= keysAfter(g))
+            continue; // every key of the group is at most `over`
+        forEachFiveOf(g, hand, [&](const TCombo &c) {
+            if (c.key > over && (c.mask & holding) == holding && (best.isPass() || c.key < best.key))
+                best = c;
+        });
+        if (!best.isPass() && best.key < keysAfter(g))
+            break; // nothing later is weaker
+    }
+    return best;
 }
 
 QList<TCombo> throwsOver(TCardMask hand, const TCombo &table)

@@ -76,6 +76,9 @@ TCombo tableCombo(const QStringList &codes);
 // Every legal combination that can be made from the hand; sizes filtered by sizeFilter
 // (0 for every size). Singles, pairs and triples come by rising key; five-card hands after.
 QList<TCombo> enumerate(TCardMask hand, int sizeFilter = 0);
+// The combination of `size` cards from the hand with the lowest key above `over` that holds
+// every card of `holding`; a pass when there is none. Among equal keys it prefers lower cards.
+TCombo lowestOver(TCardMask hand, int size, quint32 over, TCardMask holding = 0);
 // Every throw from the hand that the table accepts (any legal one on a clear table).
 QList<TCombo> throwsOver(TCardMask hand, const TCombo &table);
 // The strongest key among combinations of one size that could be made from these cards;

@@ -416,18 +416,17 @@ TCombo quickMove(TCardMask hand, const TCombo &table, bool guarded)
     if (table.size == 0) {
         if (guarded) {
             for (int k : {5, 3, 2}) {
-                const QList<TCombo> more = BotCombos::enumerate(hand, k);
-                if (!more.isEmpty())
-                    return more.first();
+                const TCombo more = BotCombos::lowestOver(hand, k, 0);
+                if (!more.isPass())
+                    return more;
             }
             return BotCombos::classify(bit(highest(hand)));
         }
         const int low = lowest(hand);
         if (count(hand) >= 5) {
-            for (const TCombo &c : BotCombos::enumerate(hand, 5)) {
-                if (c.mask & bit(low))
-                    return c;
-            }
+            const TCombo five = BotCombos::lowestOver(hand, 5, 0, bit(low));
+            if (!five.isPass())
+                return five;
         }
         TCardMask at = hand & rankMask(rankOrder(low));
         while (count(at) > 3)
@@ -442,11 +441,7 @@ TCombo quickMove(TCardMask hand, const TCombo &table, bool guarded)
             return {};
         return BotCombos::classify(bit(guarded ? highest(above) : lowest(above)));
     }
-    for (const TCombo &c : BotCombos::enumerate(hand, table.size)) {
-        if (c.key > table.key)
-            return c;
-    }
-    return {};
+    return BotCombos::lowestOver(hand, table.size, table.key);
 }
 
 // Plays the deal out from here; returns the winner (-1 if none). Seat 0 (this player) moves

@@ -189,6 +189,31 @@ private slots:
         QCOMPARE(BotCombos::strongestKey(kFullDeck, 4), qint64(-1));
     }
 
+    // The play-outs' shortcut finds the weakest combination over a key that the full
+    // enumeration would, holding a given card or not.
+    void lowestOverIsTheWeakestThatBeats()
+    {
+        for (int round = 0; round < 400; ++round) {
+            const TCardMask cards = randomHand(3 + round % 20);
+            for (int size : {1, 2, 3, 5}) {
+                const QList<TCombo> all = BotCombos::enumerate(cards, size);
+                const quint32 over = all.isEmpty() || round % 3 == 0 ? 0 : all.at(qsizetype(rng() % all.size())).key;
+                const TCardMask holding = round % 2 ? bit(lowest(cards)) : 0;
+                qint64 want = -1;
+                for (const TCombo &c : all) {
+                    if (c.key > over && (c.mask & holding) == holding && want < 0)
+                        want = c.key;
+                }
+                const TCombo got = BotCombos::lowestOver(cards, size, over, holding);
+                QCOMPARE(got.isPass() ? qint64(-1) : qint64(got.key), want);
+                if (!got.isPass()) {
+                    QVERIFY(all.contains(got));
+                    QCOMPARE(got.mask & holding, holding);
+                }
+            }
+        }
+    }
+
     // The generator offers exactly the throws the rules accept over the table.
     void generatorOffersExactlyTheAcceptedThrows()
     {
