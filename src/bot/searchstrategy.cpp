@@ -16,7 +16,7 @@ constexpr int kGreedyPassRedeals = 40;
 constexpr double kWinWorth = 15;
 // A level-3 player weighs its plan's best moves by a look-ahead of its own; the play-outs give a
 // planner a short one, enough to choose as it does, cheap enough to leave the search its deals.
-constexpr int kPlannerLookSamples = 4;
+constexpr int kPlannerLookSamples = 8;
 } // namespace
 
 TSearchStrategy::TSearchStrategy()
