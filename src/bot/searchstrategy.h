@@ -44,7 +44,7 @@ public:
     };
     // With players the opponent model takes for planners (level 2 or 3, or people) the play-outs
     // are a rough model of them: small gains are within its error.
-    Trust roughModel{3.0, 3.0, 2.5, 5};
+    Trust roughModel{3.0, 2.0, 2.0, 5};
     // Greedy and random players are modelled exactly, so smaller gains are real.
     Trust closeModel{1.0, 2.0, 2.0, 8};
     const TOpponentModel &opponents() const { return m_opponents; }
