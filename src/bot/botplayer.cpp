@@ -8,6 +8,7 @@
 #include "game/protocol.h"
 #include "hub/hubclient.h"
 #include <QRandomGenerator>
+#include <QThread>
 #include <QTimer>
 #include <utility>
 
@@ -63,6 +64,8 @@ TBotPlayer::TBotPlayer(const QString &host, int port, const QString &nick, int l
 
 TBotPlayer::~TBotPlayer()
 {
+    if (m_thinker)
+        m_thinker->wait(); // the search uses the strategy and this player's memory
     m_finished = true; // no signals from the destructor's own disconnect
     m_finishAnnounced = true;
     m_ctx.gClient->disconnect(this);
@@ -265,16 +268,43 @@ TBotView TBotPlayer::botView() const
     return botViewOf(m_ctx.table, mySeat());
 }
 
+bool TBotPlayer::myTurn() const
+{
+    return !m_finished && inDeal() && m_ctx.st.turnSeat == 1 && mySeat();
+}
+
 void TBotPlayer::playTurn()
 {
-    if (m_finished || !inDeal() || m_ctx.st.turnSeat != 1 || !mySeat())
+    if (m_thinker || !myTurn())
         return;
     const TBotView v = botView();
     if (v.hand == 0 || someoneOut())
         return;
     const QStringList table = m_ctx.table.tableCards();
-    TCombo pick = m_strategy->choose(v, m_moves.legalThrows(v.hand, table));
-    if (!pick.isPass() && ((pick.mask & ~v.hand) || !m_moves.accepts(pick, table)))
+    const QList<TCombo> throws = m_moves.legalThrows(v.hand, table);
+    if (m_level < 4) {
+        makeMove(v.hand, table, m_strategy->choose(v, throws));
+        return;
+    }
+    // a search takes up to a few hundred milliseconds: it runs beside the event loop, so the
+    // program it shares (the host's window) stays responsive meanwhile
+    m_thinker.reset(QThread::create([this, v, throws] { m_thought = m_strategy->choose(v, throws); }));
+    connect(m_thinker.get(), &QThread::finished, this, [this, hand = v.hand, table] {
+        m_thinker->wait();
+        m_thinker.reset();
+        if (!myTurn())
+            return; // the turn passed on meanwhile (its time ran out, the deal ended)
+        if (botView().hand == hand && m_ctx.table.tableCards() == table)
+            makeMove(hand, table, m_thought);
+        else
+            playTurn(); // the turn came round again while the search ran: think anew
+    });
+    m_thinker->start();
+}
+
+void TBotPlayer::makeMove(TCardMask hand, const QStringList &table, TCombo pick)
+{
+    if (!pick.isPass() && ((pick.mask & ~hand) || !m_moves.accepts(pick, table)))
         pick = TCombo{}; // never send what the rules would refuse
     if (pick.isPass()) {
         m_ctx.flow->btnPassClick();

@@ -17,6 +17,7 @@
 #include <memory>
 
 class TwsHUBcli;
+class QThread;
 class QTimer;
 
 class TBotPlayer : public QObject
@@ -76,7 +77,10 @@ private:
     void startMoveTimer();
     bool someoneOut() const; // another player has thrown the last card: the deal's end is on its way
     TBotView botView() const;
+    bool myTurn() const;
     void playTurn();
+    // Sends the choice made for this hand and table, or a pass when the rules would refuse it.
+    void makeMove(TCardMask hand, const QStringList &table, TCombo pick);
     void throwCards(const QStringList &codes);
     void askNextDeal();
     void leave(const QString &reason);
@@ -88,6 +92,8 @@ private:
     QTimer *m_nextDealTimer = nullptr;
     TMoveGenerator m_moves{m_ctx.rules};
     std::unique_ptr<TBotStrategy> m_strategy;
+    std::unique_ptr<QThread> m_thinker; // a level-4 decision in progress
+    TCombo m_thought;                   // its choice, read once the thread has finished
 
     QString m_host;
     int m_port = 0;

@@ -157,9 +157,9 @@ class TstBotPlayer : public QObject
     TCombinationRules rules{eng};
 
     // Host "Host" at seat 1 and two more scripted players; the bot is seated at 3.
-    std::unique_ptr<TBotPlayer> join(ScriptedHost &host, int delayMs = 0)
+    std::unique_ptr<TBotPlayer> join(ScriptedHost &host, int delayMs = 0, int level = 3)
     {
-        auto bot = std::make_unique<TBotPlayer>(QStringLiteral("127.0.0.1"), host.port(), QStringLiteral("Robo"), 3,
+        auto bot = std::make_unique<TBotPlayer>(QStringLiteral("127.0.0.1"), host.port(), QStringLiteral("Robo"), level,
                                                 delayMs);
         bot->setNextDealDelay(50);
         bot->setSeed(7);
@@ -351,6 +351,22 @@ private slots:
         QCOMPARE(bot->dealsWon(), winner == 2 ? 2 : 1);
         // It never moved out of turn: exactly one throw per turn it was given is checked above, and
         // nothing more comes after the deals.
+        const int throws = host.countOf(Tag::THROW);
+        QVERIFY(host.settled());
+        QCOMPARE(host.countOf(Tag::THROW), throws);
+    }
+
+    // Level 4 searches on a thread of its own: its throws still come one a turn and pass the rules.
+    void searchingPlayerThinksBesideTheEventLoop()
+    {
+        ScriptedHost host;
+        auto bot = join(host, 0, 4);
+        QVERIFY(bot);
+        int winner = -1;
+        playDeal(host, bot.get(), handsWith({}, 102), 0, {Play::Greedy, Play::Greedy, Play::Greedy, Play::Greedy}, &winner);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(bot->dealsPlayed(), 1);
         const int throws = host.countOf(Tag::THROW);
         QVERIFY(host.settled());
         QCOMPARE(host.countOf(Tag::THROW), throws);
