@@ -33,8 +33,9 @@ int main(int argc, char *argv[])
     QCommandLineOption levelOpt(QStringLiteral("level"),
                                 QStringLiteral("Strength: 1 plays greedily, 2 plans its hand, 3 also counts cards "
                                                "and looks ahead, 4 searches sampled deals for about 150 ms a move "
-                                               "(default 3)."),
-                                QStringLiteral("level"), QStringLiteral("3"));
+                                               "(default %1).")
+                                    .arg(TBotPlayer::kDefaultLevel),
+                                QStringLiteral("level"), QString::number(TBotPlayer::kDefaultLevel));
     QCommandLineOption delayOpt(QStringLiteral("delay"),
                                 QStringLiteral("Pause before each move in milliseconds (default 1000)."),
                                 QStringLiteral("ms"), QStringLiteral("1000"));

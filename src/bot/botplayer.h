@@ -24,7 +24,10 @@ class TBotPlayer : public QObject
 {
     Q_OBJECT
 public:
-    TBotPlayer(const QString &host, int port, const QString &nick, int level = 3, int delayMs = 1000,
+    // The level "Add Computer Player" and quadrix-bot seat unless told otherwise: the strongest.
+    static constexpr int kDefaultLevel = 4;
+
+    TBotPlayer(const QString &host, int port, const QString &nick, int level = kDefaultLevel, int delayMs = 1000,
                QObject *parent = nullptr);
     ~TBotPlayer() override;
 
@@ -98,7 +101,7 @@ private:
     QString m_host;
     int m_port = 0;
     QString m_nick;
-    int m_level = 3;
+    int m_level = kDefaultLevel;
     int m_delayMs = 1000;
     int m_nextDealDelayMs = 4000;
     bool m_finished = false;

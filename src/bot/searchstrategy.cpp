@@ -12,8 +12,9 @@ namespace {
 constexpr int kPassRedeals = 3;
 // A greedy player passes only when nothing beats the table, so its pass is a fact of its hand.
 constexpr int kGreedyPassRedeals = 40;
-// A won deal counts this much beside the credits it brings: the winner leads the next deal.
-constexpr double kWinWorth = 15;
+// A won deal counts this much beside the credits it brings: the winner leads the next deal, and
+// a move that raises the chance to win is worth more than a few credits saved on a lost deal.
+constexpr double kWinWorth = 50;
 // A level-3 player weighs its plan's best moves by a look-ahead of its own; the play-outs give a
 // planner a short one, enough to choose as it does, cheap enough to leave the search its deals.
 constexpr int kPlannerLookSamples = 8;

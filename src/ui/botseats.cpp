@@ -76,7 +76,8 @@ TBotPlayer *TBotSeats::addBot()
         return nullptr;
     }
     const QString nick = TBotPlayer::freeNick(takenNicks());
-    auto *bot = new TBotPlayer(QStringLiteral("127.0.0.1"), w.gHost->listeningPort(), nick, 3, m_moveDelay, this);
+    auto *bot = new TBotPlayer(QStringLiteral("127.0.0.1"), w.gHost->listeningPort(), nick, TBotPlayer::kDefaultLevel,
+                               m_moveDelay, this);
     bot->setNextDealDelay(m_nextDealDelay);
     m_bots << bot;
     connect(bot, &TBotPlayer::seated, this, &TBotSeats::refresh);
