@@ -1,52 +1,18 @@
 // Quadrix: opens the table window and runs until it is closed.
 #include "ui/mainfrm.h"
 #include "ui/pictures.h"
+#include "app/terminationsignals.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSocketNotifier>
 #include <QStandardPaths>
 
-#include <csignal>
 #include <cstdio>
 #include <optional>
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-// Only async-signal-safe work here: the message loop picks the byte up.
-void onTerminate(int)
-{
-    const char b = 1;
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[0], &b, 1);
-}
-
-void watchTerminationSignals(TmainFrm &window)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
-        return;
-    ::fcntl(signalPipe[0], F_SETFL, O_NONBLOCK);
-    ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
-    auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &window);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
-        char buf[16];
-        while (::read(signalPipe[1], buf, sizeof buf) > 0) {
-        }
-        window.closeUnattended(); // like the close button (the settings are saved), but without a box
-    });
-    struct sigaction sa = {};
-    sa.sa_handler = onTerminate;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &sa, nullptr);
-    ::sigaction(SIGINT, &sa, nullptr);
-}
 
 // --help and --version are answered on the terminal, without a display; every other argument is
 // ignored as before. The exit code when the program is to end here.
@@ -94,7 +60,8 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(windowIcon());
 
     TmainFrm window; // creates the settings dialog as well
-    watchTerminationSignals(window);
+    // Like the close button (the settings are saved), but without a box.
+    watchTerminationSignals(&window, [&window] { window.closeUnattended(); });
 
     window.adjustSize();
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {

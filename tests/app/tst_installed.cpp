@@ -126,6 +126,7 @@ void TestInstalled::cleanupTestCase()
 void TestInstalled::installsTheProgramsAndTheirDesktopFiles()
 {
     QStringList expected = {QStringLiteral("usr/bin/quadrix"), QStringLiteral("usr/bin/quadrix-bot"),
+                            QStringLiteral("usr/bin/quadrix-server"),
                             QStringLiteral("usr/share/applications/%1.desktop").arg(kId),
                             QStringLiteral("usr/share/metainfo/%1.metainfo.xml").arg(kId),
                             QStringLiteral("usr/share/icons/hicolor/scalable/apps/%1.svg").arg(kId)};
@@ -140,7 +141,8 @@ void TestInstalled::installsTheProgramsAndTheirDesktopFiles()
     found.sort();
     QCOMPARE(found, expected);
 
-    for (const QString &program : {QStringLiteral("bin/quadrix"), QStringLiteral("bin/quadrix-bot")})
+    for (const QString &program :
+         {QStringLiteral("bin/quadrix"), QStringLiteral("bin/quadrix-bot"), QStringLiteral("bin/quadrix-server")})
         QVERIFY2(QFileInfo(installed(program)).permissions() & QFile::ExeOther, qPrintable(program));
     for (int size : sizes)
         QCOMPARE(pngSize(installed(QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(kId))),

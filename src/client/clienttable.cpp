@@ -1,0 +1,346 @@
+#include "client/clienttable.h"
+#include "client/clientcountdown.h"
+#include "game/moves.h"
+#include "game/protocol.h"
+#include "net/connection.h"
+#include <QTimer>
+#include <utility>
+
+ClientTable::ClientTable(Connection *connection, const QString &nick, QObject *parent)
+    : QObject(parent), m_connection(connection), m_nick(nick), m_countdown(new ClientCountdown(this)),
+      m_endPause(new QTimer(this))
+{
+    m_rules.useGameWeights();
+    m_endPause->setSingleShot(true);
+    connect(m_endPause, &QTimer::timeout, this, &ClientTable::endPauseOver);
+    connect(m_countdown, &ClientCountdown::changed, this, &ClientTable::countdownChanged);
+    connect(m_countdown, &ClientCountdown::expired, this, &ClientTable::onCountdownExpired);
+    if (m_connection) {
+        connect(m_connection, &Connection::opened, this, &ClientTable::onOpened);
+        connect(m_connection, &Connection::message, this, &ClientTable::onMessage);
+        connect(m_connection, &Connection::closed, this, &ClientTable::onClosed);
+        m_port = m_connection->wirePort();
+    }
+
+    m_reconnect.attempt = [this] {
+        m_rejoining = false;
+        if (m_connection)
+            m_connection->open();
+    };
+    m_reconnect.abandon = [this] {
+        // A connection still being made may never report its end: the failure is counted here too,
+        // and a second report of the same failure is ignored by the reconnector.
+        if (m_connection && m_connection->isOpen())
+            m_connection->close();
+        m_reconnect.attemptFailed();
+    };
+    m_reconnect.gaveUp = [this] {
+        m_rejoining = false;
+        m_seatKey.clear();
+        if (m_connection && m_connection->isOpen()) {
+            m_leaving = true;
+            m_connection->close();
+        }
+        endTable(QStringLiteral(" Could not get back to the table."));
+    };
+}
+
+ClientTable::~ClientTable()
+{
+    if (m_connection)
+        m_connection->disconnect(this);
+}
+
+void ClientTable::start()
+{
+    m_leaving = false;
+    if (!m_connection)
+        return;
+    m_connection->open();
+    if (m_connection->isOpen())
+        m_port = m_connection->wirePort();
+}
+
+void ClientTable::leave()
+{
+    stopReconnecting();
+    m_leaving = true;
+    if (m_connection && m_connection->isOpen())
+        m_connection->close();
+    else
+        endTable(QStringLiteral(" Disconnected."));
+}
+
+int ClientTable::mySeat() const
+{
+    const int seat = m_roster.seatOfNick(m_nick);
+    return TuserInfo::validSeat(seat) ? seat : 0;
+}
+
+int ClientTable::seatOf(const QString &nick) const
+{
+    const int seat = m_roster.seatOfNick(nick);
+    return mySeat() != 0 && TuserInfo::validSeat(seat) ? seat : 0;
+}
+
+int ClientTable::credit(int seat) const
+{
+    return m_table.seated(seat) ? m_roster.user(seat).credit : 0;
+}
+
+QString ClientTable::creditText(int seat) const
+{
+    return TuserInfo::validSeat(seat) ? m_creditText[size_t(seat)] : QString();
+}
+
+bool ClientTable::away(int seat) const
+{
+    return m_table.seated(seat) && m_roster.user(seat).away;
+}
+
+bool ClientTable::say(const QString &text)
+{
+    if (text.trimmed().isEmpty() || !m_connection || !m_connection->isOpen())
+        return false;
+    send(Tag::CHAT, m_nick, text);
+    // The host does not send a player's own line back: it is shown here as it is sent.
+    emit chatLine(m_nick, text);
+    return true;
+}
+
+void ClientTable::send(const QString &tag, const QString &v1, const QString &v2, const QString &v3,
+                       const QString &v4)
+{
+    if (m_connection && m_connection->isOpen())
+        m_connection->send(tag, v1, v2, v3, v4);
+}
+
+void ClientTable::onOpened()
+{
+    m_port = m_connection->wirePort();
+}
+
+void ClientTable::onMessage(const HubMessage &m)
+{
+    const QString &tag = m.Protocol;
+    const QString *v = m.value;
+    if (handleHandshake(tag, v[0])) {
+    } else if (tag == Tag::SYSTEM) {
+        emit systemLine(v[0]);
+    } else if (tag == Tag::CHAT) {
+        emit chatLine(v[0], v[1]);
+    } else if (tag == Tag::CARD) {
+        onCard(v[1], v[2], v[3]);
+    } else if (tag == Tag::THROW) {
+        // value1 is not used on receipt: the thrower is found by the nick.
+        if (const std::optional<TThrowClaim> claim = parseThrowClaim(v[0], v[1], v[2], v[3]))
+            applyThrow(*claim);
+    } else if (tag == Tag::NEWGAME) {
+        startDeal();
+    } else if (tag == Tag::GAMEOVER) {
+        int winnerPort = 0;
+        if (strictToInt(v[0], &winnerPort) && seatOf(v[1]) != 0)
+            endDeal(winnerPort, seatOf(v[1]));
+    } else if (tag == Tag::iSTART) {
+        onIStart(v[1]);
+    } else if (tag == Tag::AWAY) {
+        onAway(v[0]);
+    } else if (tag == Tag::TABLE) {
+        resumeDeal(m);
+    } else if (tag == Tag::WHOSETURN) {
+        onWhoseTurn(v[1]);
+    } else if (tag == Tag::USER) {
+        onUser(m);
+    } else if (tag == Tag::CREDIT) {
+        onCredit(v[1], v[2]);
+    }
+    afterMessage();
+}
+
+bool ClientTable::handleHandshake(const QString &tag, const QString &v1)
+{
+    if (tag == Tag::PING) {
+        send(Tag::PONG, m_nick);
+    } else if (tag == Tag::REQVER) {
+        send(Tag::CHKVER, kVersionText);
+    } else if (tag == Tag::REQINFO) {
+        m_port = m_connection->wirePort();
+        if (!m_seatKey.isEmpty()) {
+            forgetTable();
+            m_rejoining = true;
+            send(Tag::REJOIN, m_nick, m_seatKey);
+        } else {
+            send(Tag::REQJOIN, m_nick);
+            enterWaitMode();
+        }
+    } else if (tag == Tag::SEATKEY) {
+        m_seatKey = v1;
+    } else if (tag == Tag::WAITMODE) {
+        enterWaitMode();
+    } else if (tag == Tag::ONGAME) {
+        refuse(QStringLiteral(" Game is started, try later !"), false);
+    } else if (tag == Tag::FULL) {
+        refuse(QStringLiteral(" Game is Full, try later !"), false);
+    } else if (tag == Tag::DIFFVER) {
+        refuse(QStringLiteral(" Different version between server and client detected ! "), true);
+    } else if (tag == Tag::CHNICK) {
+        refuse(m_rejoining ? QStringLiteral(" The host no longer holds your seat !")
+                           : QStringLiteral(" Nick Collision ! Please change your nick !"),
+               true);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void ClientTable::afterMessage()
+{
+    // A rejoin is complete once the host has seated this player again.
+    if (!m_rejoining || mySeat() == 0)
+        return;
+    m_rejoining = false;
+    m_reconnect.stop();
+    emit reconnected();
+}
+
+void ClientTable::refuse(const QString &text, bool error)
+{
+    // No way back after a refusal; the connection is closed before the player reads why.
+    stopReconnecting();
+    m_leaving = true;
+    if (m_connection)
+        m_connection->close();
+    emit refused(text, error);
+}
+
+void ClientTable::stopReconnecting()
+{
+    m_reconnect.stop();
+    m_rejoining = false;
+    m_seatKey.clear();
+}
+
+void ClientTable::onClosed(const QString &error)
+{
+    if (m_reconnect.active()) {
+        m_rejoining = false;
+        m_reconnect.attemptFailed(); // or gives up, which gaveUp reports
+        return;
+    }
+    const QString text = !error.isEmpty() ? error
+                                          : QStringLiteral(" Disconnected from ")
+                                                + (m_connection ? m_connection->peerAddress() : QString())
+                                                + QStringLiteral(" : ") + QString::number(m_port);
+    if (!m_leaving && !m_seatKey.isEmpty() && dealRunning()) {
+        // Nothing can be sent while away: the own countdown stops with the connection.
+        endOwnTurn();
+        m_reconnect.start();
+        emit connectionLost(text);
+        return;
+    }
+    endTable(text);
+}
+
+void ClientTable::endTable(const QString &text)
+{
+    m_seatKey.clear();
+    m_roster.clearAll();
+    m_creditText = {};
+    enterWaitMode();
+    emit seatsChanged();
+    emit disconnected(text);
+}
+
+void ClientTable::enterWaitMode()
+{
+    ++m_dealSerial;
+    m_inDeal = false;
+    m_turnSeat = 0;
+    m_turnHeld = false;
+    m_heldTurnNick.clear();
+    m_mayAskNext = false;
+    m_dealt = {};
+    m_endPause->stop();
+    m_countdown->stop();
+    m_table.setWaiting();
+    emit waitMode();
+}
+
+void ClientTable::forgetTable()
+{
+    // About to take a held seat back: the host's word rebuilds everything this copy knew.
+    m_roster.clearAll();
+    m_creditText = {};
+    enterWaitMode();
+    emit seatsChanged();
+}
+
+void ClientTable::onUser(const HubMessage &m)
+{
+    const QString &nick = m.value[1];
+    if (m.value[0] == Tag::QUIT) {
+        // A departure is found by its nick; its numbers do not matter.
+        const int seat = seatOf(nick);
+        if (seat != 0 && m_roster.removeByNick(nick)) {
+            m_creditText[size_t(seat)].clear();
+            emit seatsChanged();
+        }
+        return;
+    }
+    int port = 0;
+    int seat = 0;
+    if (m.value[0] != Tag::JOIN || nick.isEmpty() || !strictToInt(m.value[3], &port)
+        || !strictToInt(m.value[4], &seat) || !TuserInfo::validSeat(seat))
+        return;
+    TuserRec &there = m_roster.user(seat);
+    if (there.nick == nick && there.port >= 0) {
+        // The player of that seat came back on a new connection.
+        there.IP = m.value[2];
+        there.port = port;
+        there.alive = true;
+        if (std::exchange(there.away, false))
+            emit awayChanged(seat, false);
+        return;
+    }
+    TuserRec rec;
+    rec.nick = nick;
+    rec.IP = m.value[2];
+    rec.port = port;
+    rec.credit = 1000;
+    rec.alive = true;
+    if (!m_roster.setSeat(rec, seat))
+        return;
+    m_creditText[size_t(seat)] = QStringLiteral("1000");
+    emit seatsChanged();
+}
+
+void ClientTable::onCredit(const QString &nick, const QString &credit)
+{
+    const int seat = seatOf(nick);
+    if (seat == 0)
+        return;
+    // Shown as received; read leniently, so text that is no number counts as nothing left.
+    const int value = lenientToInt(credit);
+    m_creditText[size_t(seat)] = credit;
+    m_roster.user(seat).credit = value;
+    emit creditChanged(seat, value);
+    if (value > 0)
+        return;
+    emit bankrupt(seat);
+    if (seat != mySeat())
+        return;
+    // Out of the game: nothing to come back to.
+    stopReconnecting();
+    m_leaving = true;
+    if (m_connection)
+        m_connection->close();
+}
+
+void ClientTable::onAway(const QString &nick)
+{
+    const int seat = seatOf(nick);
+    if (nick == m_nick || seat == 0 || !m_table.seated(seat))
+        return;
+    m_roster.user(seat).away = true;
+    emit awayChanged(seat, true);
+}

@@ -1,0 +1,155 @@
+#pragma once
+// TableHost: one table's authority, without a window. It admits players (version, nick, seat keys,
+// held seats), deals, referees every claim on its TTable, watches the turn's deadline, ends the deal
+// and settles the credits, relays moves and chat, and checks that players still answer. It reads
+// messages from its connections and sends messages: it waits with timers, and its phase decides
+// what each message may do.
+//
+// A table may have an owner: the connection of the player who opened it (the host's own player in
+// the window, in seat 1, port 0 on the wire). The owner's rights (a deal at any time, stopping the
+// deal, the ping check) are calls on this object, never tags. A table without an owner (the
+// dedicated server) does these itself: it deals when the table fills and after each deal, pings on
+// a period, and the turn's deadline covers every seat.
+#include "cards/cardeng.h"
+#include "game/heldseats.h"
+#include "game/roster.h"
+#include "game/table.h"
+#include "rules/rules.h"
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <array>
+
+class Connection;
+class QTimer;
+struct HubMessage;
+struct TThrowClaim;
+
+class TableHost : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Phase { Waiting, Playing, DealOver };
+
+    explicit TableHost(QObject *parent = nullptr);
+    ~TableHost() override;
+
+    // A new connection to this table; the host takes it over (it is deleted with its closing).
+    void addConnection(Connection *connection);
+    // The owner's connection: it sits in seat 1 when it asks to join.
+    // address is what the other players are told of the owner's seat.
+    void setOwner(Connection *connection, const QString &address);
+    bool hasOwner() const { return !m_owner.isNull(); }
+
+    // The owner's rights
+    bool mayDeal() const;
+    bool deal();
+    // Back to waiting; every copy is told.
+    void stopDeal();
+    // Every seated player must answer within the ping wait or is dropped.
+    void pingPlayers();
+    // A line of the table's own in every player's chat.
+    void announce(const QString &line);
+
+    Phase phase() const { return m_phase; }
+    const TTable &table() const { return m_table; }
+    const TuserInfo &roster() const { return m_roster; }
+    int seatedCount() const { return m_roster.seatCount(); }
+    int connectionCount() const { return int(m_links.size()); }
+    int dealsStarted() const { return m_dealsStarted; }
+
+    // Times, shortened by tests; 0 keeps the player's countdown plus grace for the turn.
+    void setTurnDeadlineMs(int ms) { m_turnDeadlineMs = ms; }
+    void setHoldMs(int ms) { m_held.setHoldMs(ms); }
+    void setFirstDealDelayMs(int ms) { m_firstDealDelayMs = ms; }
+    void setNextDealDelayMs(int ms) { m_nextDealDelayMs = ms; }
+    void setPingIntervalMs(int ms);
+    void setPingWaitMs(int ms) { m_pingWaitMs = ms; }
+    void setClaimWaitMs(int ms) { m_claimWaitMs = ms; }
+    void setEndPauseMs(int ms) { m_endPauseMs = ms; }
+    // Tests stack the deck: the next deal draws these 52 codes in this order (seat 1, 2, 3, 4, 1, ...).
+    void setNextDeck(const QStringList &codes) { m_nextDeck = codes; }
+
+signals:
+    // One line per event, for a log: seated, left, refused, deal started, deal won.
+    void event(const QString &line);
+    // A claim the host refused, as the owner's chat shows it.
+    void refused(const QString &line);
+    void phaseChanged(Phase phase);
+    void seatsChanged();
+
+private:
+    // Connections
+    int seatOf(const Connection *link) const;
+    void onMessage(Connection *from, const HubMessage &m);
+    void onClosed(Connection *from);
+    void sendTo(Connection *to, const QString &tag, const QString &v1 = {}, const QString &v2 = {},
+                const QString &v3 = {}, const QString &v4 = {}, const QString &v5 = {}, const QString &v6 = {});
+    void sendAll(const HubMessage &m, const Connection *except = nullptr);
+    void sendAll(const QString &tag, const QString &v1 = {}, const QString &v2 = {}, const QString &v3 = {},
+                 const QString &v4 = {}, const QString &v5 = {}, const QString &v6 = {});
+    Connection *linkOfSeat(int seat) const;
+    void refuse(int seat, const QString &what, Refusal why);
+    void setPhase(Phase phase);
+
+    // Seating (hostseating.cpp)
+    void greet(Connection *link);
+    void onJoin(Connection *from, const QString &nick);
+    void onRejoin(Connection *from, const QString &nick, const QString &key);
+    void onPong(Connection *from, const QString &nick);
+    int chooseSeat(const Connection *link) const;
+    void sendSeatsTo(Connection *to, int ownSeat);
+    void sendDealTo(Connection *to, int seat);
+    void holdSeat(int seat);
+    void depart(int seat);
+    void pingExpired();
+    bool dealUnderWay() const;
+
+    // The deal (hostdeal.cpp)
+    void onThrow(Connection *from, int seat, const HubMessage &m);
+    void onDealClaim(Connection *from, int seat, const HubMessage &m);
+    void commitMove(int seat, const TThrowClaim &claim, const HubMessage &relay, const Connection *except);
+    void giveTurn(int seat, bool announce);
+    void armDeadline(int seat);
+    void deadlinePassed();
+    void armClaim(int seat);
+    void endDeal(int winner, const Connection *claimant);
+    void dealOverPauseEnded();
+    void scheduleAutoDeal(int ms);
+    void enterWaiting();
+    int portOf(int seat) const { return m_roster.user(seat).port; }
+    QString nickOf(int seat) const { return m_roster.user(seat).nick; }
+
+    TCardEng m_deck;
+    TCombinationRules m_rules{m_deck};
+    TuserInfo m_roster;
+    TTable m_table{m_roster, m_rules};
+    THeldSeats m_held;
+    QList<QPointer<Connection>> m_links;             // every open connection, in the order they came
+    std::array<QPointer<Connection>, 5> m_seatLink;  // the connection of each seat 1..4; none while away
+    QPointer<Connection> m_owner;
+    QString m_ownerAddress;
+    QSet<const Connection *> m_droppingOnPurpose;
+    Phase m_phase = Phase::Waiting;
+    int m_dealsStarted = 0;
+    int m_lastWinner = 0;
+    QStringList m_nextDeck;
+
+    QTimer *m_deadline;
+    QTimer *m_claim;
+    QTimer *m_endPause;
+    QTimer *m_autoDeal;
+    QTimer *m_pingPeriod;
+    QTimer *m_pingWait;
+    int m_deadlineSeat = 0;
+    int m_claimSeat = 0;
+    int m_turnDeadlineMs = 0;
+    int m_firstDealDelayMs = 2000;
+    int m_nextDealDelayMs = 10000;
+    int m_pingWaitMs = 10000;
+    int m_claimWaitMs = 2000;
+    int m_endPauseMs = 200;
+    static constexpr int kAwayDeadlineMs = 3000;
+    static constexpr int kTurnGraceMs = 5000;
+};

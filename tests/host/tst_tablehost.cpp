@@ -1,0 +1,268 @@
+// The table host without a window: whole deals over TCP, the referee, the deadline, rejoining, and
+// the server program itself.
+#include "cards/cardcode.h"
+#include "game/protocol.h"
+#include "host/tablehost.h"
+#include "hub/hubserver.h"
+#include "net/hublistener.h"
+#include "net/localpipe.h"
+#include "support/scriptedguest.h"
+#include <QProcess>
+#include <QSignalSpy>
+#include <QtTest>
+#include <csignal>
+#include <memory>
+
+using namespace Stress;
+
+namespace {
+
+// A player's end of an in-process pair that keeps what it hears.
+struct LocalGuest
+{
+    LocalConnection *end = nullptr;
+    QList<HubMessage> got;
+    int count(const QString &tag) const
+    {
+        return int(std::count_if(got.begin(), got.end(), [&](const HubMessage &m) { return m.Protocol == tag; }));
+    }
+    QStringList tags() const
+    {
+        QStringList t;
+        for (const HubMessage &m : got)
+            t << m.Protocol;
+        return t;
+    }
+};
+
+// Every seat's 13 cards, dealt round by round as the host draws them.
+QStringList stackedDeck(const std::array<QStringList, 5> &hands)
+{
+    QStringList deck;
+    for (int k = 0; k < 13; ++k)
+        for (int s = 1; s <= 4; ++s)
+            deck << hands[size_t(s)].at(k);
+    return deck;
+}
+
+// Seat 1 gets the four 2s; the rest of the deck goes round in suit order.
+std::array<QStringList, 5> handsWithFourTwos()
+{
+    std::array<QStringList, 5> hands;
+    hands[1] = {QStringLiteral("12"), QStringLiteral("22"), QStringLiteral("32"), QStringLiteral("42")};
+    int next = 2;
+    for (int suit = 1; suit <= 4; ++suit)
+        for (int rank = 1; rank <= 13; ++rank) {
+            if (rank == 2)
+                continue;
+            while (hands[size_t(next)].size() == 13)
+                next = next % 4 + 1;
+            hands[size_t(next)] << QString::number(suit) + QString::number(rank);
+            next = next % 4 + 1;
+        }
+    return hands;
+}
+
+} // namespace
+
+class TstTableHost : public QObject
+{
+    Q_OBJECT
+
+    // Four in-process guests seated at an ownerless table, in the order they join.
+    std::array<LocalGuest, 4> seatLocals(TableHost &host)
+    {
+        std::array<LocalGuest, 4> guests;
+        for (int i = 0; i < 4; ++i) {
+            auto [hostEnd, playerEnd] = LocalConnection::createPair(&host, this);
+            guests[size_t(i)].end = playerEnd;
+            connect(playerEnd, &Connection::message, this,
+                    [g = &guests[size_t(i)]](const HubMessage &m) { g->got << m; });
+            host.addConnection(hostEnd);
+            playerEnd->send(Tag::REQJOIN, QStringLiteral("P%1").arg(i));
+        }
+        return guests;
+    }
+
+private slots:
+    void fourGuestsPlayWholeDealsOverTcp()
+    {
+        HubListener listener;
+        TableHost host;
+        host.setFirstDealDelayMs(50);
+        QSignalSpy refusals(&host, &TableHost::refused);
+        connect(&listener, &HubListener::newConnection, &host, &TableHost::addConnection);
+        QVERIFY(listener.listen(0));
+        std::vector<std::unique_ptr<ScriptedGuest>> guests;
+        for (const char *nick : {"Ann", "Bob", "Cy", "Di"}) {
+            guests.push_back(std::make_unique<ScriptedGuest>(QString::fromLatin1(nick)));
+            QVERIFY(guests.back()->join(listener.port()));
+            QTRY_COMPARE(host.seatedCount(), int(guests.size()));
+        }
+        // Guests take the seats opposite first, then the gaps; seat 1 last.
+        QCOMPARE(host.roster().seatOfNick(QStringLiteral("Ann")), 3);
+        QCOMPARE(host.roster().seatOfNick(QStringLiteral("Di")), 1);
+
+        // The first deal starts by itself; each winner asks for the next one.
+        QTRY_VERIFY_WITH_TIMEOUT(host.dealsStarted() >= 3, 60000);
+        QCOMPARE(refusals.count(), 0);
+        int total = 0;
+        for (int s = 1; s <= 4; ++s)
+            total += host.roster().user(s).credit;
+        QCOMPARE(total, 4000);
+        for (const auto &g : guests) {
+            QCOMPARE(g->turnsBeforeMove, 0);
+            QTRY_VERIFY(g->winners.size() >= 2); // the host is ahead of what its queues have delivered
+            QCOMPARE(g->winners.mid(0, 2), guests.front()->winners.mid(0, 2));
+        }
+    }
+
+    void refereeRefusesFalseClaimsAndRelaysMovesBeforeTheTurn()
+    {
+        TableHost host;
+        host.setNextDealDelayMs(60000);
+        QSignalSpy refusals(&host, &TableHost::refused);
+        std::array<LocalGuest, 4> g = seatLocals(host);
+        QTRY_COMPARE(host.seatedCount(), 4);
+        host.setClaimWaitMs(60000); // a hand that wins as dealt is left unclaimed here
+        QVERIFY(host.deal());
+        QVERIFY(!host.deal()); // one deal at a time
+        const int leader = host.table().toMove();
+        QVERIFY(leader != 0);
+        LocalGuest &mover = g[size_t(host.roster().user(leader).nick.mid(1).toInt())];
+        LocalGuest &other = g[size_t(host.roster().user(host.table().seatAfter(leader)).nick.mid(1).toInt())];
+        const QString moverNick = host.roster().user(leader).nick;
+        const QString otherNick = host.roster().user(host.table().seatAfter(leader)).nick;
+        const QString card = host.table().hand(leader).first();
+        const QString notHeld = host.table().hand(host.table().seatAfter(leader)).first();
+
+        other.end->send(Tag::THROW, QStringLiteral("0"), otherNick, QStringLiteral("1"), notHeld + '#');
+        mover.end->send(Tag::THROW, QStringLiteral("0"), moverNick, QStringLiteral("1"), notHeld + '#');
+        mover.end->send(Tag::THROW, QStringLiteral("0"), moverNick, QStringLiteral("2"), card + '#');
+        mover.end->send(Tag::THROW, QStringLiteral("0"), otherNick, QStringLiteral("0"), QString());
+        mover.end->send(Tag::GAMEOVER, QStringLiteral("0"), moverNick);
+        mover.end->send(Tag::iSTART, QStringLiteral("0"), moverNick);
+        mover.end->send(Tag::NEXTGAME);
+        mover.end->send(Tag::CARD, QStringLiteral("0"), moverNick, QStringLiteral("1"), QStringLiteral("11"));
+        // The honest move, then a chat line as a sentinel: whatever was relayed has come before it.
+        mover.end->send(Tag::THROW, QStringLiteral("0"), moverNick, QStringLiteral("1"), card + '#');
+        mover.end->send(Tag::CHAT, moverNick, QStringLiteral("sentinel"));
+        QTRY_COMPARE(other.count(Tag::CHAT), 1);
+        QCOMPARE(refusals.count(), 7);
+        QCOMPARE(other.count(Tag::THROW), 1);
+        QCOMPARE(other.count(Tag::GAMEOVER) + other.count(Tag::iSTART) + other.count(Tag::NEWGAME), 1);
+        const QStringList tags = other.tags();
+        QCOMPARE(tags.mid(tags.lastIndexOf(Tag::THROW), 3), (QStringList{Tag::THROW, Tag::WHOSETURN, Tag::CHAT}));
+        QCOMPARE(host.table().cardCount(leader), 12);
+
+        // The player who stalls is passed for; the hand that won as dealt is claimed in its name.
+        host.setTurnDeadlineMs(30);
+        host.setClaimWaitMs(30);
+        host.stopDeal();
+        QTRY_COMPARE(other.count(Tag::WAITMODE), 1);
+        host.setNextDeck(stackedDeck(handsWithFourTwos()));
+        QVERIFY(host.deal());
+        QTRY_COMPARE(host.phase(), TableHost::Phase::DealOver);
+        const HubMessage over = other.got.at(other.tags().lastIndexOf(Tag::GAMEOVER));
+        QCOMPARE(over.value[1], host.roster().user(1).nick);
+        QCOMPARE(host.roster().user(1).credit, 1000 - 39 + 4 * 39);
+        QCOMPARE(host.roster().user(2).credit, 1000 - 39);
+    }
+
+    void deadlinePassesForAStalledPlayer()
+    {
+        TableHost host;
+        host.setTurnDeadlineMs(30);
+        std::array<LocalGuest, 4> g = seatLocals(host);
+        QTRY_COMPARE(host.seatedCount(), 4);
+        host.setNextDeck(stackedDeck(handsWithFourTwos()));
+        host.setClaimWaitMs(60000); // the claim is left to nobody: the deal runs on passes
+        QVERIFY(host.deal());
+        const int first = host.table().toMove();
+        QTRY_VERIFY(host.table().toMove() != first);
+        QTRY_VERIFY(g[0].count(Tag::THROW) >= 1);
+        const HubMessage pass = g[0].got.at(g[0].tags().indexOf(Tag::THROW));
+        QCOMPARE(pass.value[1], host.roster().user(first).nick);
+        QCOMPARE(pass.value[2], QStringLiteral("0"));
+    }
+
+    void aDroppedGuestTakesItsSeatBackWithItsKey()
+    {
+        HubListener listener;
+        TableHost host;
+        host.setFirstDealDelayMs(20);
+        connect(&listener, &HubListener::newConnection, &host, &TableHost::addConnection);
+        QVERIFY(listener.listen(0));
+        std::vector<std::unique_ptr<ScriptedGuest>> guests;
+        for (const char *nick : {"Ann", "Bob", "Cy", "Di"}) {
+            guests.push_back(std::make_unique<ScriptedGuest>(QString::fromLatin1(nick)));
+            guests.back()->askNextDeal = false;
+            QVERIFY(guests.back()->join(listener.port()));
+        }
+        QTRY_COMPARE(host.phase(), TableHost::Phase::Playing);
+        // Nobody plays on: the deal stands still while Ann is away.
+        host.setTurnDeadlineMs(60000);
+        for (auto &guest : guests)
+            guest->peer.onMessage = {};
+        RawPeer &ann = guests[0]->peer;
+        QTRY_VERIFY(ann.count(Tag::SEATKEY) == 1);
+        const QString key = ann.got.at(int(std::find_if(ann.got.begin(), ann.got.end(), [](const HubMessage &m) {
+                                               return m.Protocol == Tag::SEATKEY;
+                                           }) - ann.got.begin()))
+                                .value[0];
+        ann.reset();
+        QVERIFY(guests[1]->peer.waitTag(Tag::AWAY));
+
+        RawPeer impostor;
+        QVERIFY(impostor.connectTo(listener.port()));
+        QVERIFY(impostor.waitTag(Tag::REQINFO));
+        impostor.send(Tag::REJOIN, QStringLiteral("Ann"), QString(key).replace(0, 1, key.at(0) == '0' ? "1" : "0"));
+        QVERIFY(impostor.waitTag(Tag::CHNICK));
+        QTRY_VERIFY(impostor.closed());
+
+        RawPeer back;
+        QVERIFY(back.connectTo(listener.port()));
+        QVERIFY(back.waitTag(Tag::REQINFO));
+        back.send(Tag::REJOIN, QStringLiteral("Ann"), key);
+        QVERIFY(back.waitTag(Tag::TABLE, 5000));
+        QCOMPARE(back.count(Tag::CARD), host.table().cardCount(3));
+        QCOMPARE(back.count(Tag::SEATKEY), 1);
+        QVERIFY(back.waitTag(Tag::WHOSETURN));
+        QCOMPARE(host.phase(), TableHost::Phase::Playing);
+        QVERIFY(!host.roster().user(3).away);
+    }
+
+    void theServerProgramRunsHeadlessAndEndsOnSigterm()
+    {
+        QProcess ldd;
+        ldd.start(QStringLiteral("ldd"), {QStringLiteral(QUADRIX_SERVER_PATH)});
+        QVERIFY(ldd.waitForFinished());
+        const QByteArray libs = ldd.readAllStandardOutput();
+        QVERIFY(libs.contains("libQt6Core"));
+        QVERIFY(!libs.contains("libQt6Gui") && !libs.contains("libQt6Widgets"));
+
+        QProcess server;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.remove(QStringLiteral("DISPLAY"));
+        server.setProcessEnvironment(env);
+        server.start(QStringLiteral(QUADRIX_SERVER_PATH), {QStringLiteral("--port"), QStringLiteral("0")});
+        QVERIFY(server.waitForStarted());
+        QTRY_VERIFY(server.canReadLine());
+        const QByteArray first = server.readLine();
+        const int port = first.mid(first.lastIndexOf(' ') + 1).trimmed().toInt();
+        QVERIFY2(port > 0, first.constData());
+        RawPeer guest;
+        guest.joinAs(QStringLiteral("Ann"));
+        QVERIFY(guest.connectTo(port));
+        QVERIFY(guest.waitTag(Tag::USER));
+        ::kill(pid_t(server.processId()), SIGTERM);
+        QVERIFY(guest.waitTag(Tag::SYSTEM));
+        QVERIFY(server.waitForFinished(2000));
+        QCOMPARE(server.exitCode(), 0);
+        QVERIFY(server.readAllStandardOutput().contains("Ann sat down in seat 3"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstTableHost)
+#include "tst_tablehost.moc"
