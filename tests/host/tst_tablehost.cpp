@@ -6,6 +6,7 @@
 #include "hub/hubserver.h"
 #include "net/hublistener.h"
 #include "net/localpipe.h"
+#include "support/localtable.h"
 #include "support/scriptedguest.h"
 #include <QProcess>
 #include <QSignalSpy>
@@ -115,6 +116,42 @@ private slots:
             QTRY_VERIFY(g->winners.size() >= 2); // the host is ahead of what its queues have delivered
             QCOMPARE(g->winners.mid(0, 2), guests.front()->winners.mid(0, 2));
         }
+    }
+
+    void clientModelsAgreeWithTheHostAfterEveryMove()
+    {
+        LocalTable t({QStringLiteral("Own"), QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy")}, true);
+        t.setAutoPlay(true);
+        QSignalSpy refusals(&t.host, &TableHost::refused);
+        QTRY_VERIFY(t.allSeated());
+        QCOMPARE(t.player(QStringLiteral("Own"))->mySeat(), 1);
+        QCOMPARE(t.player(QStringLiteral("Ann"))->mySeat(), 3);
+        // Each time the last copy has taken a move and the turn after it, every copy shows what the host holds.
+        int checked = 0;
+        const auto probe = [&] {
+            const auto settled = std::all_of(t.players.begin(), t.players.end(), [&](const auto &p) {
+                return p->table().moves().size() == t.host.table().moves().size()
+                       && p->turnSeat() == t.host.table().toMove();
+            });
+            if (!settled || t.host.phase() != TableHost::Phase::Playing)
+                return;
+            QCOMPARE(t.disagreement(), QString());
+            ++checked;
+        };
+        for (const auto &p : t.players) {
+            connect(p.get(), &ClientTable::moved, this, probe);
+            connect(p.get(), &ClientTable::turnChanged, this, probe);
+        }
+        QVERIFY(t.host.deal());
+        QTRY_VERIFY_WITH_TIMEOUT(t.host.dealsStarted() >= 3, 20000);
+        QVERIFY(checked > 50);
+        QCOMPARE(refusals.count(), 0);
+        int total = 0;
+        for (int s = 1; s <= 4; ++s) {
+            total += t.host.roster().user(s).credit;
+            QTRY_COMPARE(t.playerAt(1)->credit(s), t.host.roster().user(s).credit);
+        }
+        QCOMPARE(total, 4000);
     }
 
     void refereeRefusesFalseClaimsAndRelaysMovesBeforeTheTurn()
