@@ -1,36 +1,37 @@
-// quadrix-bench: performance figures of the program, measured on a table of four copies of the
-// table window in one process (offscreen platform), talking to each other over loopback.
+// quadrix-bench: performance figures of a table of four copies of the program in one process,
+// talking to each other over loopback as the window's copies do, without any window: the host is a
+// TableHost behind a HubListener with its owner's ClientTable on an in-process pair, and three guests
+// are ClientTables that dial it over TCP.
 //
-//  - move latency: from a guest's "Throw Card" click until the last of the four copies has applied
-//    the throw, next to the floor set by the hubs' send pumps;
-//  - deal time: from "New Game" until every copy has started the deal, next to its floor;
-//  - the longest time the GUI thread went without running its event loop (a 1 ms timer records the
-//    gaps between its ticks), while dealing and while playing;
+//  - move latency: from a guest's throw until the last of the four copies has applied it, next to
+//    the floor set by the hubs' send pumps;
+//  - deal time: from the request for a deal until every copy has started it, next to its floor;
+//  - the longest time the main thread went without running its event loop (a 1 ms timer records
+//    the gaps between its ticks), while dealing and while playing;
 //  - CPU use of the seated, idle table over 10 s, and resident memory;
 //  - parser throughput.
 //
 // Usage: quadrix-bench [minimum guest throws, default 200]
+#include "bot/botview.h"
 #include "bot/combos.h"
 #include "bot/strategy.h"
-#include "cards/playcard.h"
-#include "game/gameflow.h"
+#include "cards/cardeng.h"
+#include "client/clienttable.h"
 #include "game/protocol.h"
+#include "host/tablehost.h"
 #include "hub/hubclient.h"
 #include "hub/hubserver.h"
 #include "hub/wire.h"
-#include "rules/handhandling.h"
-#include "ui/frmsetting.h"
-#include "ui/mainfrm.h"
+#include "net/hubdialer.h"
+#include "net/hublistener.h"
+#include "net/localpipe.h"
+#include "rules/rules.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QHash>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSysInfo>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
@@ -39,6 +40,7 @@
 #include <functional>
 #include <memory>
 #include <sys/resource.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -57,8 +59,8 @@ double nowMs() { return double(clockStart.nsecsElapsed()) / 1e6; }
 // queue, so this is also when the n-th message has left for every connection.
 double hostQueueMs(int n) { return kServerTickMs + (n - 1) * (kServerTickMs + kServerPauseMs); }
 
-// What the host sends to each other copy for a guest's throw: the turn, then the throw itself.
-constexpr int kMoveMessages = 2;
+// Where a guest's relayed move stands in the host's queue to each other copy: first, before the turn notice.
+constexpr int kMoveMessages = 1;
 // What the host sends to each guest for a deal: thirteen cards, then the start of the deal.
 constexpr int kDealMessages = 14;
 
@@ -92,7 +94,7 @@ QString cpuModel()
     return QStringLiteral("unknown");
 }
 
-// Records the gaps between the ticks of a 1 ms timer: a gap is the time the GUI thread spent
+// Records the gaps between the ticks of a 1 ms timer: a gap is the time the main thread spent
 // without running its event loop (plus the one millisecond of the interval).
 class StallMeter
 {
@@ -135,25 +137,48 @@ private:
     bool m_paused = false;
 };
 
-bool waitFor(const std::function<bool()> &pred, int ms)
+// Waits inside the application's event loop: a 1 ms timer looks at a condition, then the
+// continuation runs, or the benchmark ends with a complaint once the time is up.
+class Waiter
 {
-    const double end = nowMs() + ms;
-    QTimer wake; // WaitForMoreEvents returns at least this often
-    wake.start(2);
-    while (!pred()) {
-        if (nowMs() > end)
-            return pred();
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+public:
+    Waiter()
+    {
+        m_poll.setTimerType(Qt::PreciseTimer);
+        m_poll.setInterval(1);
+        QObject::connect(&m_poll, &QTimer::timeout, [this] { check(); });
     }
-    return true;
-}
+    void until(std::function<bool()> pred, int ms, std::function<void()> then, std::function<void()> failed)
+    {
+        m_pred = std::move(pred);
+        m_then = std::move(then);
+        m_failed = std::move(failed);
+        m_end = nowMs() + ms;
+        m_poll.start();
+    }
+    // Runs the continuation after ms without looking at anything meanwhile.
+    static void after(int ms, std::function<void()> then)
+    {
+        QTimer::singleShot(ms, Qt::PreciseTimer, QCoreApplication::instance(), std::move(then));
+    }
 
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+private:
+    void check()
+    {
+        if (m_pred()) {
+            m_poll.stop();
+            std::exchange(m_then, {})();
+        } else if (nowMs() > m_end) {
+            m_poll.stop();
+            std::exchange(m_failed, {})();
+        }
+    }
+    QTimer m_poll;
+    std::function<bool()> m_pred;
+    std::function<void()> m_then;
+    std::function<void()> m_failed;
+    double m_end = 0;
+};
 
 struct Summary
 {
@@ -253,343 +278,438 @@ class Table
 public:
     ~Table()
     {
-        for (auto it = m_windows.rbegin(); it != m_windows.rend(); ++it)
+        // The players go first, then the host and its listener.
+        for (auto it = m_clients.rbegin(); it != m_clients.rend(); ++it)
             delete *it;
+        m_dialers.clear();
+        delete m_host;
+        if (m_listener)
+            m_listener->close();
+        delete m_listener;
     }
 
-    TmainFrm *newWindow()
+    // A listener on a free port, its table host, and the owner's copy on an in-process pair, as the window hosts.
+    bool host(const QString &nick)
     {
-        m_dirs.push_back(std::make_unique<QTemporaryDir>());
-        auto *w = new TmainFrm;
-        w->programDir = m_dirs.back()->path() + QLatin1Char('/');
-        watch(w);
-        m_windows.push_back(w);
-        w->show();
-        return w;
+        m_listener = new HubListener;
+        m_listener->hub()->setMaxClient(3);
+        if (!m_listener->listen(0))
+            return false;
+        m_host = new TableHost;
+        QObject::connect(m_listener, &HubListener::newConnection, m_host, &TableHost::addConnection);
+        QObject::connect(m_listener, &HubListener::newConnection, [this](Connection *guest) {
+            QObject::connect(guest, &Connection::message, [this] { m_lastDelivery = nowMs(); });
+        });
+        QObject::connect(m_listener->hub(), &TwsHUBsvr::OnBusy, [this] { m_lastHostSend = nowMs(); });
+        QObject::connect(m_host, &TableHost::refused, [this](const QString &line) { m_notes << line; });
+        auto [hostEnd, playerEnd] = LocalConnection::createPair(m_host, nullptr);
+        m_owner = newClient(playerEnd, nick);
+        playerEnd->setParent(m_owner); // goes with the player
+        m_host->setOwner(hostEnd, m_listener->localAddress());
+        m_owner->start();
+        return true;
     }
 
-    bool host(TmainFrm *w, const QString &nick)
+    ClientTable *join(const QString &nick)
     {
-        w->frmSetting->txtNick->setText(nick);
-        w->gHost->setPort(0);
-        w->gHost->setActive(true);
-        m_host = w;
-        return waitFor([w, nick] { return w->st.hosting && w->gHost->listeningPort() > 0
-                                          && w->roster.seatOfNick(nick) == 1; },
-                       5000);
+        auto dialer = std::make_unique<HubDialer>(QStringLiteral("127.0.0.1"), m_listener->port());
+        QObject::connect(dialer->hub(), &TwsHUBcli::OnBusy, [this] { m_lastGuestSend = nowMs(); });
+        ClientTable *c = newClient(dialer.get(), nick);
+        m_dialers.push_back(std::move(dialer));
+        c->start();
+        return c;
     }
 
-    bool join(TmainFrm *w, const QString &nick)
+    bool seated(const ClientTable *c) const
     {
-        w->frmSetting->txtNick->setText(nick);
-        w->frmSetting->txtHOST->setText(QStringLiteral("127.0.0.1"));
-        w->frmSetting->txtPort->setText(QString::number(m_host->gHost->listeningPort()));
-        w->frmSetting->btnConnect->click();
-        const int seats = m_host->roster.seatCount() + 1;
-        return waitFor([this, w, nick, seats] {
-            return TuserInfo::validSeat(m_host->roster.seatOfNick(nick)) && w->roster.seatCount() == seats
-                   && quiet();
-        }, 10000);
+        const int seats = m_host->seatedCount();
+        return TuserInfo::validSeat(m_host->roster().seatOfNick(c->myNick())) && c->mySeat() != 0
+               && c->roster().seatCount() == seats && quiet();
     }
 
-    const std::vector<TmainFrm *> &windows() const { return m_windows; }
-    TmainFrm *hostWindow() const { return m_host; }
+    const std::vector<ClientTable *> &clients() const { return m_clients; }
+    ClientTable *owner() const { return m_owner; }
+    TableHost *tableHost() const { return m_host; }
+    int port() const { return m_listener->port(); }
+    QStringList notes() const { return m_notes; }
 
     // Nothing queued or pausing at the host, no guest within its pause after a send, nothing delivered
-    // just now: a click now meets empty pumps, as the floors assume.
+    // just now: a move now meets empty pumps, as the floors assume.
     bool quiet() const
     {
         const double t = nowMs();
-        return m_host->gHost->queuedMessages() == 0 && t - m_lastHostSend >= kServerPauseMs + 10
+        return m_listener->hub()->queuedMessages() == 0 && t - m_lastHostSend >= kServerPauseMs + 10
                && t - m_lastGuestSend >= 110 && t - m_lastDelivery >= 10;
     }
 
-    // The absolute seat every copy shows to move, or 0 while they differ or nobody moves.
+    // The seat every copy shows to move, or 0 while they differ or nobody moves.
     int agreedMover() const
     {
         int seat = -1;
-        for (TmainFrm *w : m_windows) {
-            if (!w->st.gameOn || w->st.turnSeat < 1)
+        for (ClientTable *c : m_clients) {
+            if (!c->inDeal() || c->turnSeat() < 1)
                 return 0;
-            const int mine = w->roster.seatOfNick(w->st.myNick);
-            const int abs = (mine - 1 + w->st.turnSeat - 1) % 4 + 1;
-            if (seat != -1 && abs != seat)
+            if (seat != -1 && c->turnSeat() != seat)
                 return 0;
-            seat = abs;
+            seat = c->turnSeat();
         }
         return seat;
     }
 
-    TmainFrm *windowOfSeat(int seat) const
+    ClientTable *clientOfSeat(int seat) const
     {
-        for (TmainFrm *w : m_windows)
-            if (m_host->roster.seatOfNick(w->st.myNick) == seat)
-                return w;
+        for (ClientTable *c : m_clients)
+            if (c->mySeat() == seat)
+                return c;
         return nullptr;
     }
 
     bool anyInDeal() const
     {
-        return std::any_of(m_windows.begin(), m_windows.end(), [](TmainFrm *w) { return w->st.gameOn; });
+        return std::any_of(m_clients.begin(), m_clients.end(), [](ClientTable *c) { return c->inDeal(); });
     }
 
     void clearMarks()
     {
-        m_throwSeen.clear();
+        m_moveSeen.clear();
         m_started.clear();
     }
-    // When each copy applied a throw of this nick, since the last clearMarks.
-    QHash<TmainFrm *, double> throwSeen(const QString &nick) const { return m_throwSeen.value(nick); }
-    QHash<TmainFrm *, double> dealStarted() const { return m_started; }
-    void markStarted(TmainFrm *w, double t) { m_started.insert(w, t); }
+    // When each other copy applied a move of this seat, since the last clearMarks.
+    QHash<ClientTable *, double> moveSeen(int seat) const { return m_moveSeen.value(seat); }
+    QHash<ClientTable *, double> dealStarted() const { return m_started; }
 
 private:
-    void watch(TmainFrm *w)
+    ClientTable *newClient(Connection *connection, const QString &nick)
     {
-        // Connected after the window's own handlers: these run once the message has been handled.
-        auto arrived = [this, w](const QString &, int, const QString &tag, const QString &, const QString &v2,
-                                 const QString &, const QString &, const QString &, const QString &) {
-            const double t = nowMs();
-            m_lastDelivery = t;
-
-            if (tag == Tag::THROW && !m_throwSeen[v2].contains(w))
-                m_throwSeen[v2].insert(w, t);
-            if ((tag == Tag::NEWGAME && w != m_host) || (tag == Tag::NEXTGAME && w == m_host))
-                if (!m_started.contains(w))
-                    m_started.insert(w, t);
-        };
-        QObject::connect(w->gClient, &TwsHUBcli::OnDataArrived, w, arrived);
-        QObject::connect(w->gHost, &TwsHUBsvr::OnDataArrived, w, arrived);
-        QObject::connect(w->gClient, &TwsHUBcli::OnBusy, w, [this] { m_lastGuestSend = nowMs(); });
-        QObject::connect(w->gHost, &TwsHUBsvr::OnBusy, w, [this] { m_lastHostSend = nowMs(); });
-        // A thrower's own copy applies its throw inside the click.
+        auto *c = new ClientTable(connection, nick);
+        m_clients.push_back(c);
+        // Connected after the copy's own handling: these run once the message has been applied.
+        QObject::connect(connection, &Connection::message, c, [this] { m_lastDelivery = nowMs(); });
+        QObject::connect(c, &ClientTable::moved, c, [this, c](int seat, const QStringList &) {
+            // A mover's own copy applies its move inside the call.
+            if (seat != c->mySeat() && !m_moveSeen[seat].contains(c))
+                m_moveSeen[seat].insert(c, nowMs());
+        });
+        QObject::connect(c, &ClientTable::dealStarted, c, [this, c] {
+            if (!m_started.contains(c))
+                m_started.insert(c, nowMs());
+        });
+        QObject::connect(c, &ClientTable::refused, c, [this, c](const QString &text, bool) {
+            m_notes << c->myNick() + QStringLiteral(": ") + text;
+        });
+        QObject::connect(c, &ClientTable::disconnected, c, [this, c](const QString &text) {
+            m_notes << c->myNick() + QStringLiteral(" left: ") + text;
+        });
+        return c;
     }
 
-    std::vector<std::unique_ptr<QTemporaryDir>> m_dirs;
-    std::vector<TmainFrm *> m_windows;
-    TmainFrm *m_host = nullptr;
-    QHash<QString, QHash<TmainFrm *, double>> m_throwSeen;
-    QHash<TmainFrm *, double> m_started;
+    HubListener *m_listener = nullptr;
+    TableHost *m_host = nullptr;
+    ClientTable *m_owner = nullptr;
+    std::vector<std::unique_ptr<HubDialer>> m_dialers;
+    std::vector<ClientTable *> m_clients;
+    QHash<int, QHash<ClientTable *, double>> m_moveSeen;
+    QHash<ClientTable *, double> m_started;
+    QStringList m_notes;
     double m_lastHostSend = -1e9;
     double m_lastGuestSend = -1e9;
     double m_lastDelivery = -1e9;
 };
 
-// Raises the chosen cards of the player to move and presses "Throw Card", or presses "Pass".
-// Returns whether it threw.
-bool playOneMove(TmainFrm *w, TBotStrategy &strategy, StallMeter &meter)
+// Plays the move the strategy chooses for the player to move, or passes; returns whether it threw.
+// start is when the move was made, after the choice.
+bool playOneMove(ClientTable *c, TBotStrategy &strategy, StallMeter &meter, double &start)
 {
     meter.pause();
-    const QStringList hand = w->hand->handCodes();
-    const QStringList table = w->hand->tableCodes();
-    TMoveGenerator generator(w->rules);
-    TBotView view;
-    view.hand = BotCards::maskOf(hand);
-    view.table = BotCombos::tableCombo(table);
-    const TCombo choice = strategy.choose(view, generator.legalThrows(view.hand, table));
-    w->hand->btnCardDownClick();
-    if (!choice.isPass()) {
-        for (const QString &code : BotCards::codesOf(choice.mask))
-            for (int n = 1; n <= 13; ++n) {
-                TPlayCard *slot = w->handSlot(n);
-                if (slot && !slot->isHidden() && slot->GetCardCode() == code)
-                    w->hand->cardControl(slot);
-            }
-    }
+    static TCardEng eng;
+    static TCombinationRules rules{eng};
+    TMoveGenerator generator(rules);
+    const TBotView view = botViewOf(c->table(), c->mySeat());
+    const TCombo choice = strategy.choose(view, generator.legalThrows(view.hand, c->table().tableCards()));
+    QStringList codes = choice.isPass() ? QStringList() : TMoveGenerator::selectionOf(choice);
+    if (!codes.isEmpty() && c->checkPlay(codes) != Refusal::None)
+        codes.clear();
     meter.resume();
-    if (choice.isPass()) {
-        w->btnPass->click();
+    start = nowMs();
+    if (codes.isEmpty()) {
+        c->pass();
         return false;
     }
-    w->btnThrow->click();
-    return true;
+    return c->play(codes);
 }
+
+// The whole run, as a chain of waits in the event loop.
+class Bench
+{
+public:
+    Bench(int wantThrows, long rssBaseKb) : m_wantThrows(wantThrows), m_rssBaseKb(rssBaseKb) {}
+
+    void start()
+    {
+        if (!m_table.host(QStringLiteral("Hank")))
+            return fail("hosting failed");
+        m_waiter.until([this] { return m_table.owner()->mySeat() == 1 && m_table.tableHost()->seatedCount() == 1; },
+                       5000, [this] { Waiter::after(500, [this] { hosted(); }); },
+                       [this] { fail("hosting failed"); });
+    }
+
+private:
+    void fail(const char *why)
+    {
+        std::fprintf(stderr, "%s\n", why);
+        for (const QString &n : m_table.notes())
+            std::fprintf(stderr, "  %s\n", qPrintable(n));
+        QCoreApplication::exit(1);
+    }
+
+    void hosted()
+    {
+        m_rssOneKb = statusKb("VmRSS");
+        joinNext(0);
+    }
+
+    void joinNext(int k)
+    {
+        static const char *const kNicks[] = {"Ann", "Bob", "Cid"};
+        if (k == 3) {
+            m_waiter.until([this] { return m_table.quiet(); }, 5000, [this] { Waiter::after(500, [this] { seated(); }); },
+                           [this] { seated(); });
+            return;
+        }
+        ClientTable *c = m_table.join(QString::fromLatin1(kNicks[k]));
+        m_waiter.until([this, c] { return m_table.seated(c); }, 10000, [this, k] { joinNext(k + 1); },
+                       [this, k] {
+                           std::fprintf(stderr, "%s could not join\n", kNicks[k]);
+                           QCoreApplication::exit(1);
+                       });
+    }
+
+    void seated()
+    {
+        m_rssFourKb = statusKb("VmRSS");
+        // Idle: seated, no deal, nothing to do for 10 s.
+        Waiter::after(1000, [this] {
+            m_idleCpu0 = cpuSeconds();
+            m_idleWall0 = nowMs();
+            Waiter::after(10000, [this] {
+                m_idleCpu = cpuSeconds() - m_idleCpu0;
+                m_idleWall = (nowMs() - m_idleWall0) / 1000;
+                m_meter.start();
+                nextDeal();
+            });
+        });
+    }
+
+    // Whoever may start the next deal, as the window's New Game does: the last winner asks for it;
+    // with no winner to lead, the host deals.
+    bool pressNew(bool &byGuest)
+    {
+        for (ClientTable *c : m_table.clients())
+            if (c->mayAskNextDeal()) {
+                byGuest = c != m_table.owner();
+                return c->nextDeal();
+            }
+        TableHost *host = m_table.tableHost();
+        if (host->mayDeal() && m_table.owner()->leader() == 0) {
+            byGuest = false;
+            return host->deal();
+        }
+        return false;
+    }
+
+    bool mayPress() const
+    {
+        const bool guestAsks = std::any_of(m_table.clients().begin(), m_table.clients().end(),
+                                           [](ClientTable *c) { return c->mayAskNextDeal(); });
+        return guestAsks || (m_table.tableHost()->mayDeal() && m_table.owner()->leader() == 0);
+    }
+
+    void nextDeal()
+    {
+        if ((int(m_guestThrowMs.size()) >= m_wantThrows && m_deals >= 5) || m_deals >= 100)
+            return finish();
+        m_waiter.until([this] { return m_table.quiet() && !m_table.anyInDeal() && mayPress(); }, 20000,
+                       [this] { deal(); }, [this] { fail("the table did not come to rest between deals"); });
+    }
+
+    void deal()
+    {
+        m_table.clearMarks();
+        m_meter.beginPhase();
+        const double t0 = nowMs();
+        bool byGuest = false;
+        if (!pressNew(byGuest))
+            return fail("nobody can start the next deal");
+        m_waiter.until([this] { return m_table.dealStarted().size() == 4; }, 20000,
+                       [this, t0, byGuest] {
+                           double last = 0;
+                           for (double t : m_table.dealStarted())
+                               last = std::max(last, t);
+                           m_dealMs.push_back(last - t0);
+                           m_dealFloorMs.push_back((byGuest ? kClientTickMs : 0) + hostQueueMs(kDealMessages)
+                                                   + kClientReceiveTickMs);
+                           m_dealStall = std::max(m_dealStall, m_meter.phaseMax());
+                           ++m_deals;
+                           m_meter.beginPhase();
+                           nextMove();
+                       },
+                       [this] { fail("the deal did not start on every copy"); });
+    }
+
+    void nextMove()
+    {
+        if (!m_table.anyInDeal()) {
+            m_playStall = std::max(m_playStall, m_meter.phaseMax());
+            return nextDeal();
+        }
+        // Every copy shows the same player to move, that player may move, the pumps are quiet.
+        m_waiter.until(
+            [this] {
+                const int seat = m_table.agreedMover();
+                ClientTable *mover = seat > 0 ? m_table.clientOfSeat(seat) : nullptr;
+                return !m_table.anyInDeal() || (mover && mover->myTurn() && m_table.quiet());
+            },
+            20000, [this] { move(); },
+            [this] {
+                std::fprintf(stderr, "the copies do not agree who moves\n");
+                for (ClientTable *c : m_table.clients())
+                    std::fprintf(stderr, "  %s: seat %d, turn %d, in deal %d, table %s\n", qPrintable(c->myNick()),
+                                 c->mySeat(), c->turnSeat(), c->inDeal(),
+                                 qPrintable(c->table().tableCards().join(QLatin1Char(' '))));
+                fail("stopped");
+            });
+    }
+
+    void move()
+    {
+        if (!m_table.anyInDeal())
+            return nextMove();
+        const int seat = m_table.agreedMover();
+        ClientTable *mover = m_table.clientOfSeat(seat);
+        m_table.clearMarks();
+        double t0 = 0;
+        const bool threw = playOneMove(mover, m_strategy, m_meter, t0);
+        ++m_moves;
+        const bool byHost = mover == m_table.owner();
+        if (byHost)
+            ++m_hostMoves;
+        if (!threw)
+            ++m_passes;
+        // Every other copy applies the move (a pass is a move of no cards).
+        m_waiter.until([this, seat] { return m_table.moveSeen(seat).size() == 3; }, 10000,
+                       [this, seat, threw, byHost, t0] {
+                           if (threw && !byHost) {
+                               double lastSeen = 0;
+                               for (double t : m_table.moveSeen(seat))
+                                   lastSeen = std::max(lastSeen, t);
+                               m_guestThrowMs.push_back(lastSeen - t0);
+                           }
+                           nextMove();
+                       },
+                       [this] { fail("a move did not reach every copy"); });
+    }
+
+    void finish()
+    {
+        m_meter.stop();
+        m_waiter.until([this] { return m_table.quiet(); }, 5000, [this] { report(); }, [this] { report(); });
+    }
+
+    void report()
+    {
+        const long rssAfterKb = statusKb("VmRSS");
+        const long hwmKb = statusKb("VmHWM");
+
+        // Last, so that its buffers do not count in the memory figures above.
+        const ParserFigures plain = measureParser(false);
+        const ParserFigures scrambled = measureParser(true);
+
+        const Summary lat = summarize(m_guestThrowMs);
+        const Summary deal = summarize(m_dealMs);
+        const Summary dealFloor = summarize(m_dealFloorMs);
+        const double moveFloor = kClientTickMs + hostQueueMs(kMoveMessages) + kClientReceiveTickMs;
+        const double idleCpu = m_idleCpu, idleWall = m_idleWall;
+
+        std::printf("%-58s %10s %10s %10s\n", "figure", "measured", "floor", "ratio");
+        std::printf("%-58s %10.1f %10.1f %10.2f\n", "move latency, median (ms)", lat.median, moveFloor,
+                    lat.median / moveFloor);
+        std::printf("%-58s %10.1f %10.1f %10.2f\n", "move latency, 95th percentile (ms)", lat.p95, moveFloor,
+                    lat.p95 / moveFloor);
+        std::printf("%-58s %10.1f %10.1f %10.2f\n", "move latency, slowest (ms)", lat.max, moveFloor,
+                    lat.max / moveFloor);
+        std::printf("%-58s %10.1f %10.1f %10.2f\n", "deal time, median (ms)", deal.median, dealFloor.median,
+                    deal.median / dealFloor.median);
+        std::printf("%-58s %10.1f %10.1f %10.2f\n", "deal time, slowest (ms)", deal.max, dealFloor.max,
+                    deal.max / dealFloor.max);
+        std::printf("%-58s %10.1f\n", "longest GUI-thread gap while dealing (ms)", m_dealStall);
+        std::printf("%-58s %10.1f\n", "longest GUI-thread gap while playing (ms)", m_playStall);
+        std::printf("%-58s %10.3f\n", "CPU of the seated idle table, 4 copies (% of one core)",
+                    100.0 * idleCpu / idleWall);
+        std::printf("%-58s %10.3f\n", "CPU of the seated idle table, per copy (% of one core)",
+                    100.0 * idleCpu / idleWall / 4);
+        std::printf("%-58s %10.1f\n", "resident memory, process with the toolkit, no window (MB)",
+                    m_rssBaseKb / 1024.0);
+        std::printf("%-58s %10.1f\n", "resident memory, process with one copy hosting (MB)", m_rssOneKb / 1024.0);
+        std::printf("%-58s %10.1f\n", "resident memory, process with four copies seated (MB)", m_rssFourKb / 1024.0);
+        std::printf("%-58s %10.1f\n", "resident memory, four copies after the deals (MB)", rssAfterKb / 1024.0);
+        std::printf("%-58s %10.1f\n", "  each further copy adds (MB)", (m_rssFourKb - m_rssOneKb) / 3.0 / 1024.0);
+        std::printf("%-58s %10.1f\n", "  peak resident memory of the process (MB)", hwmKb / 1024.0);
+        std::printf("%-58s %10.0f %10.1f\n", "parser, plain (messages/s, MB/s)", plain.msgsPerSec, plain.mbPerSec);
+        std::printf("%-58s %10.0f %10.1f\n", "parser, scrambled (messages/s, MB/s)", scrambled.msgsPerSec,
+                    scrambled.mbPerSec);
+        std::printf("\nidle: %.3f s of CPU in %.1f s\n", idleCpu, idleWall);
+        std::printf("%d deals, %d moves (%d by the host, %d passes), %d guest throws timed; %lld messages of "
+                    "%.1f MB parsed per round\n",
+                    m_deals, m_moves, m_hostMoves, m_passes, lat.n, static_cast<long long>(plain.messages),
+                    plain.megabytes);
+        std::printf("floors (a send queue per connection): move = guest tick %.0f + host queue of %d message per "
+                    "copy %.0f (the move goes before the turn notice) + receive tick %.0f ms; deal = host queue of "
+                    "%d messages per copy %.0f + receive tick %.0f ms (+ %.0f when a guest asks)\n",
+                    kClientTickMs, kMoveMessages, hostQueueMs(kMoveMessages), kClientReceiveTickMs, kDealMessages,
+                    hostQueueMs(kDealMessages), kClientReceiveTickMs, kClientTickMs);
+        const QStringList notes = m_table.notes();
+        if (!notes.isEmpty())
+            std::printf("refusals and departures: %s\n", qPrintable(notes.join(QStringLiteral(" | "))));
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    }
+
+    Table m_table;
+    Waiter m_waiter;
+    StallMeter m_meter;
+    TGreedyStrategy m_strategy;
+    int m_wantThrows;
+    long m_rssBaseKb;
+    long m_rssOneKb = 0;
+    long m_rssFourKb = 0;
+    double m_idleCpu0 = 0, m_idleWall0 = 0, m_idleCpu = 0, m_idleWall = 1;
+    std::vector<double> m_guestThrowMs, m_dealMs, m_dealFloorMs;
+    double m_dealStall = 0, m_playStall = 0;
+    int m_deals = 0, m_moves = 0, m_hostMoves = 0, m_passes = 0;
+};
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
     clockStart.start();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     const int wantThrows = argc > 1 ? std::max(1, atoi(argv[1])) : 200;
     int qtArgc = 1;
     char *qtArgv[] = {argv[0], nullptr};
-    QApplication app(qtArgc, qtArgv);
-    QStringList boxes;
-    TmainFrm::setMessageHook([&boxes](TmainFrm *, QMessageBox::Icon, const QString &text,
-                                      QMessageBox::StandardButtons b) {
-        boxes << text;
-        return b.testFlag(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
-    });
+    QCoreApplication app(qtArgc, qtArgv);
 
-    std::printf("Quadrix benchmark: a table of four copies in one process, on loopback (%s platform)\n",
-                qgetenv("QT_QPA_PLATFORM").constData());
+    std::printf("Quadrix benchmark: a table of four copies in one process, on loopback (no window: a table host "
+                "and four client tables)\n");
     std::printf("machine: %s, %d logical CPUs, %s; Qt %s\n\n", qPrintable(cpuModel()), QThread::idealThreadCount(),
                 qPrintable(QSysInfo::prettyProductName()), qVersion());
     std::fflush(stdout);
 
     const long rssBaseKb = statusKb("VmRSS");
-    Table table;
-    TmainFrm *hostWin = table.newWindow();
-    if (!table.host(hostWin, QStringLiteral("Hank"))) {
-        std::fprintf(stderr, "hosting failed\n");
-        return 1;
+    int code = 0;
+    {
+        Bench bench(wantThrows, rssBaseKb);
+        QTimer::singleShot(0, &app, [&bench] { bench.start(); });
+        code = app.exec();
     }
-    runFor(500);
-    const long rssOneKb = statusKb("VmRSS");
-    for (const char *nick : {"Ann", "Bob", "Cid"}) {
-        if (!table.join(table.newWindow(), QString::fromLatin1(nick))) {
-            std::fprintf(stderr, "%s could not join\n", nick);
-            return 1;
-        }
-    }
-    waitFor([&table] { return table.quiet(); }, 5000);
-    runFor(500);
-    const long rssFourKb = statusKb("VmRSS");
-
-    // Idle: seated, no deal, nothing to do for 10 s.
-    runFor(1000);
-    const double idleCpu0 = cpuSeconds();
-    const double idleWall0 = nowMs();
-    runFor(10000);
-    const double idleCpu = cpuSeconds() - idleCpu0;
-    const double idleWall = (nowMs() - idleWall0) / 1000;
-
-    // Play.
-    StallMeter meter;
-    meter.start();
-    TGreedyStrategy strategy;
-    std::vector<double> guestThrowMs, dealMs, dealFloorMs;
-    double dealStall = 0, playStall = 0;
-    int deals = 0, moves = 0, hostMoves = 0, passes = 0;
-    const double moveFloor = kClientTickMs + hostQueueMs(kMoveMessages) + kClientReceiveTickMs;
-
-    while ((int(guestThrowMs.size()) < wantThrows || deals < 5) && deals < 100) {
-        if (!waitFor([&table] { return table.quiet() && !table.anyInDeal(); }, 20000)) {
-            std::fprintf(stderr, "the table did not come to rest between deals\n");
-            return 1;
-        }
-        TmainFrm *presser = nullptr;
-        for (TmainFrm *w : table.windows())
-            if (w->btnNew->isEnabled())
-                presser = w;
-        if (!presser) {
-            std::fprintf(stderr, "nobody can start the next deal\n");
-            return 1;
-        }
-        table.clearMarks();
-        meter.beginPhase();
-        const double t0 = nowMs();
-        presser->btnNew->click();
-        if (presser == hostWin)
-            table.markStarted(hostWin, nowMs()); // the host deals and starts inside the click
-        if (!waitFor([&table] { return table.dealStarted().size() == 4; }, 20000)) {
-            std::fprintf(stderr, "the deal did not start on every copy\n");
-            return 1;
-        }
-        double last = 0;
-        for (double t : table.dealStarted())
-            last = std::max(last, t);
-        dealMs.push_back(last - t0);
-        dealFloorMs.push_back((presser == hostWin ? 0 : kClientTickMs) + hostQueueMs(kDealMessages)
-                              + kClientReceiveTickMs);
-        dealStall = std::max(dealStall, meter.phaseMax());
-        ++deals;
-
-        meter.beginPhase();
-        while (table.anyInDeal()) {
-            int seat = 0;
-            TmainFrm *mover = nullptr;
-            // Every copy shows the same player to move, that player's buttons are ready, the pumps are quiet.
-            const bool ready = waitFor([&table, &seat, &mover] {
-                seat = table.agreedMover();
-                mover = seat > 0 ? table.windowOfSeat(seat) : nullptr;
-                return !table.anyInDeal() || (mover && mover->btnPass->isEnabled() && table.quiet());
-            }, 20000);
-            if (!table.anyInDeal())
-                break;
-            if (!ready) {
-                std::fprintf(stderr, "the copies do not agree who moves\n");
-                for (TmainFrm *w : table.windows())
-                    std::fprintf(stderr, "  %s: seat %d, turn %d, pass %d, in deal %d, table %s\n",
-                                 qPrintable(w->st.myNick), hostWin->roster.seatOfNick(w->st.myNick), w->st.turnSeat,
-                                 w->btnPass->isEnabled(), w->st.gameOn,
-                                 qPrintable(w->hand->tableCodes().join(QLatin1Char(' '))));
-                return 1;
-            }
-            table.clearMarks();
-            const double t0 = nowMs();
-            const bool threw = playOneMove(mover, strategy, meter);
-            ++moves;
-            if (mover == hostWin)
-                ++hostMoves;
-            if (!threw)
-                ++passes;
-            // Every other copy applies the move (a pass travels as a throw of no cards).
-            const QString nick = mover->st.myNick;
-            if (!waitFor([&table, &nick] { return table.throwSeen(nick).size() == 3; }, 10000)) {
-                std::fprintf(stderr, "a move did not reach every copy\n");
-                return 1;
-            }
-            if (threw && mover != hostWin) {
-                double lastSeen = 0;
-                for (double t : table.throwSeen(nick))
-                    lastSeen = std::max(lastSeen, t);
-                guestThrowMs.push_back(lastSeen - t0);
-            }
-        }
-        playStall = std::max(playStall, meter.phaseMax());
-    }
-    meter.stop();
-    waitFor([&table] { return table.quiet(); }, 5000);
-    const long rssAfterKb = statusKb("VmRSS");
-    const long hwmKb = statusKb("VmHWM");
-
-    // Last, so that its buffers do not count in the memory figures above.
-    const ParserFigures plain = measureParser(false);
-    const ParserFigures scrambled = measureParser(true);
-
-    const Summary lat = summarize(guestThrowMs);
-    const Summary deal = summarize(dealMs);
-    const Summary dealFloor = summarize(dealFloorMs);
-
-    std::printf("%-58s %10s %10s %10s\n", "figure", "measured", "floor", "ratio");
-    std::printf("%-58s %10.1f %10.1f %10.2f\n", "move latency, median (ms)", lat.median, moveFloor,
-                lat.median / moveFloor);
-    std::printf("%-58s %10.1f %10.1f %10.2f\n", "move latency, 95th percentile (ms)", lat.p95, moveFloor,
-                lat.p95 / moveFloor);
-    std::printf("%-58s %10.1f %10.1f %10.2f\n", "move latency, slowest (ms)", lat.max, moveFloor,
-                lat.max / moveFloor);
-    std::printf("%-58s %10.1f %10.1f %10.2f\n", "deal time, median (ms)", deal.median, dealFloor.median,
-                deal.median / dealFloor.median);
-    std::printf("%-58s %10.1f %10.1f %10.2f\n", "deal time, slowest (ms)", deal.max, dealFloor.max,
-                deal.max / dealFloor.max);
-    std::printf("%-58s %10.1f\n", "longest GUI-thread gap while dealing (ms)", dealStall);
-    std::printf("%-58s %10.1f\n", "longest GUI-thread gap while playing (ms)", playStall);
-    std::printf("%-58s %10.3f\n", "CPU of the seated idle table, 4 copies (% of one core)",
-                100.0 * idleCpu / idleWall);
-    std::printf("%-58s %10.3f\n", "CPU of the seated idle table, per copy (% of one core)",
-                100.0 * idleCpu / idleWall / 4);
-    std::printf("%-58s %10.1f\n", "resident memory, process with the toolkit, no window (MB)", rssBaseKb / 1024.0);
-    std::printf("%-58s %10.1f\n", "resident memory, process with one copy hosting (MB)", rssOneKb / 1024.0);
-    std::printf("%-58s %10.1f\n", "resident memory, process with four copies seated (MB)", rssFourKb / 1024.0);
-    std::printf("%-58s %10.1f\n", "resident memory, four copies after the deals (MB)", rssAfterKb / 1024.0);
-    std::printf("%-58s %10.1f\n", "  each further copy adds (MB)", (rssFourKb - rssOneKb) / 3.0 / 1024.0);
-    std::printf("%-58s %10.1f\n", "  peak resident memory of the process (MB)", hwmKb / 1024.0);
-    std::printf("%-58s %10.0f %10.1f\n", "parser, plain (messages/s, MB/s)", plain.msgsPerSec, plain.mbPerSec);
-    std::printf("%-58s %10.0f %10.1f\n", "parser, scrambled (messages/s, MB/s)", scrambled.msgsPerSec,
-                scrambled.mbPerSec);
-    std::printf("\nidle: %.3f s of CPU in %.1f s\n", idleCpu, idleWall);
-    std::printf("%d deals, %d moves (%d by the host, %d passes), %d guest throws timed; %lld messages of "
-                "%.1f MB parsed per round\n",
-                deals, moves, hostMoves, passes, lat.n, static_cast<long long>(plain.messages), plain.megabytes);
-    std::printf("floors (a send queue per connection): move = guest tick %.0f + host queue of %d messages per "
-                "copy %.0f + receive tick %.0f ms; deal = host queue of %d messages per copy %.0f + receive tick "
-                "%.0f ms (+ %.0f when a guest presses)\n",
-                kClientTickMs, kMoveMessages, hostQueueMs(kMoveMessages), kClientReceiveTickMs, kDealMessages,
-                hostQueueMs(kDealMessages), kClientReceiveTickMs, kClientTickMs);
-    if (!boxes.isEmpty())
-        std::printf("message boxes shown: %s\n", qPrintable(boxes.join(QStringLiteral(" | "))));
-    return 0;
+    return code;
 }

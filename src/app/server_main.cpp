@@ -73,7 +73,7 @@ int main(int argc, char *argv[])
     // More connections than seats: a player coming back may connect before its old connection is seen gone.
     listener.hub()->setMaxClient(8);
     QObject::connect(&listener, &HubListener::newConnection, &host, &TableHost::addConnection);
-    QObject::connect(&host, &TableHost::event, &host, &logLine);
+    QObject::connect(&host, &TableHost::noted, &host, &logLine);
     if (!listener.listen(port)) {
         std::fputs(qPrintable(QStringLiteral("quadrix-server: ") + listener.errorText() + QLatin1Char('\n')), stderr);
         return 1;

@@ -1,22 +1,21 @@
 #pragma once
-// A computer player at a hosted table. It is a player's copy without a screen: a game context with
-// a hub client and the same game control as the window (handshake, seating, dealing, turns, throws,
-// the end of a deal, credits), shown on a table view that draws nothing. Its own part is the choice:
-// on its turn, after a short pause, it asks the strategy and throws or passes as the window's buttons
-// do, and after a won deal it asks for the next one. It can run in a program of its own
-// (quadrix-bot) or inside the host's program.
-// Delete it with deleteLater() or outside its signals: a deal's end lets events run for a moment,
-// and finished() waits until that is over.
-#include "bot/bottableview.h"
+// A computer player: a ClientTable and a strategy. The ClientTable follows the host (handshake,
+// seating, dealing, turns, moves, the end of a deal, credits, reconnecting); the player only
+// watches its signals and acts through it: on its turn, after a short pause, it asks the strategy
+// and plays or passes, and after a won deal it asks for the next one. It runs in a program of its
+// own (quadrix-bot, over TCP) or inside the host's program (over an in-process connection).
+// finished() comes from the event loop: whoever hears it may delete the player at once.
 #include "bot/combos.h"
 #include "bot/strategy.h"
-#include "game/gamecontext.h"
+#include "cards/cardeng.h"
+#include "rules/rules.h"
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <memory>
 
-class TwsHUBcli;
+class ClientTable;
+class Connection;
 class QThread;
 class QTimer;
 
@@ -27,7 +26,12 @@ public:
     // The level "Add Computer Player" and quadrix-bot seat unless told otherwise: the strongest.
     static constexpr int kDefaultLevel = 4;
 
+    // A player that dials the host over TCP.
     TBotPlayer(const QString &host, int port, const QString &nick, int level = kDefaultLevel, int delayMs = 1000,
+               QObject *parent = nullptr);
+    // A player on a connection already made (the player's end of an in-process pair); the player
+    // takes the connection over.
+    TBotPlayer(Connection *connection, const QString &nick, int level = kDefaultLevel, int delayMs = 1000,
                QObject *parent = nullptr);
     ~TBotPlayer() override;
 
@@ -36,17 +40,18 @@ public:
     // Leaves the table (closes the connection); finished() follows.
     void stop();
 
+    ClientTable *table() const { return m_table; }
     QString nick() const { return m_nick; }
     int level() const { return m_level; }
     QString strategyName() const { return m_strategy->name(); }
     bool isSeated() const { return mySeat() != 0; }
     bool inDeal() const;
+    // The credit the host last announced; after leaving, the last one known.
     int credit() const;
     int dealsPlayed() const { return m_dealsPlayed; }
     int dealsWon() const { return m_dealsWon; }
-    int myPort() const { return m_ctx.st.myPort; }
+    int myPort() const;
     QStringList handCodes() const;
-    TwsHUBcli *hub() const { return m_ctx.gClient; }
 
     // Pause before each move, and before asking for the next deal after a win.
     void setMoveDelay(int ms) { m_delayMs = qMax(0, ms); }
@@ -67,33 +72,29 @@ signals:
     void note(const QString &text);
 
 private:
-    void onConnect();
-    void onDisconnect(const QString &hostIP, int atPort);
-    void onData(const QString &fromIP, int fromPort, const QString &tag, const QString &v1, const QString &v2,
-                const QString &v3, const QString &v4, const QString &v5, const QString &v6);
-
-    int mySeat() const; // absolute roster seat, 0 when not seated
-    // Tells the listeners what changed on the table since the last look: seat, deal begun, deal won.
-    void followTable();
-    // A message box followed by a closed connection is why the bot leaves.
-    void takeMessage();
+    void init();
+    int mySeat() const;
+    void onSeatsChanged();
+    void onDealStarted();
+    void onDealEnded(int winnerSeat);
+    void onTurn();
+    void onLeaderChanged();
+    void onDisconnected(const QString &text);
     void startMoveTimer();
     bool someoneOut() const; // another player has thrown the last card: the deal's end is on its way
-    TBotView botView() const;
     bool myTurn() const;
     void playTurn();
-    // Sends the choice made for this hand and table, or a pass when the rules would refuse it.
-    void makeMove(TCardMask hand, const QStringList &table, TCombo pick);
-    void throwCards(const QStringList &codes);
+    // Sends the choice, or a pass when the rules refuse it.
+    void makeMove(TCombo pick);
     void askNextDeal();
-    void leave(const QString &reason);
-    void announceFinish();
 
-    TBotTableView m_view; // outlives the game control of m_ctx
-    TGameContext m_ctx;
+    Connection *m_connection = nullptr;
+    ClientTable *m_table = nullptr;
     QTimer *m_moveTimer = nullptr;
     QTimer *m_nextDealTimer = nullptr;
-    TMoveGenerator m_moves{m_ctx.rules};
+    TCardEng m_eng;
+    TCombinationRules m_rules{m_eng};
+    TMoveGenerator m_moves{m_rules};
     std::unique_ptr<TBotStrategy> m_strategy;
     std::unique_ptr<QThread> m_thinker; // a level-4 decision in progress
     TCombo m_thought;                   // its choice, read once the thread has finished
@@ -105,14 +106,12 @@ private:
     int m_delayMs = 1000;
     int m_nextDealDelayMs = 4000;
     bool m_finished = false;
-    bool m_finishAnnounced = false;
-    QString m_reason;
-    QString m_boxText; // the last message box, until its consequence is known
+    bool m_sending = false; // its own move is being applied: the table's moved() is its own
+    QString m_reason; // why it leaves, once known before the connection ends
 
-    // What the listeners have been told
     int m_seenSeat = 0;
-    int m_seenSerial = 0;
-    bool m_inDeal = false;
+    int m_lastCredit = 1000;
+    bool m_inDeal = false; // a deal this player was dealt into is under way
     int m_dealsPlayed = 0;
     int m_dealsWon = 0;
 };

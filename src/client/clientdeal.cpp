@@ -11,7 +11,16 @@
 
 bool ClientTable::myTurn() const
 {
-    return m_inDeal && m_turnSeat != 0 && m_turnSeat == mySeat() && !m_ownTurnOver;
+    return m_inDeal && m_turnSeat != 0 && m_turnSeat == mySeat() && !m_ownTurnOver && !someoneOut();
+}
+
+bool ClientTable::someoneOut() const
+{
+    // Another player has thrown the last card: the deal's end is on its way, nothing is to be played.
+    for (int s = 1; s <= 4; ++s)
+        if (m_table.seated(s) && m_table.cardCount(s) == 0)
+            return true;
+    return false;
 }
 
 bool ClientTable::isLastWinner() const

@@ -108,6 +108,14 @@ bool ClientTable::say(const QString &text)
     return true;
 }
 
+bool ClientTable::announce(const QString &line)
+{
+    if (!m_connection || !m_connection->isOpen())
+        return false;
+    send(Tag::SYSTEM, line);
+    return true;
+}
+
 void ClientTable::send(const QString &tag, const QString &v1, const QString &v2, const QString &v3,
                        const QString &v4)
 {

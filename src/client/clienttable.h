@@ -42,6 +42,8 @@ public:
     bool pass();
     bool nextDeal();
     bool say(const QString &text);
+    // A line for everybody's chat log as it stands (the own log shows it already).
+    bool announce(const QString &line);
 
     const TTable &table() const { return m_table; }
     const TuserInfo &roster() const { return m_roster; }
@@ -58,6 +60,8 @@ public:
     // The seat whose turn this copy shows, 0 for nobody.
     int turnSeat() const { return m_turnSeat; }
     bool myTurn() const;
+    // A seated hand is empty: the deal is won and its end is on its way.
+    bool someoneOut() const;
     // Who leads the next deal (0: the lowest card decides), and whether that is this player.
     int leader() const { return m_table.leader(); }
     bool isLastWinner() const;

@@ -38,7 +38,7 @@ bool TableHost::deal()
     m_table.startPlay();
     ++m_dealsStarted;
     setPhase(Phase::Playing);
-    emit event(QStringLiteral("Deal %1 started with %2 players").arg(m_dealsStarted).arg(seatedCount()));
+    emit noted(QStringLiteral("Deal %1 started with %2 players").arg(m_dealsStarted).arg(seatedCount()));
 
     // The last winner leads, as every copy knows; otherwise the lowest card, which only the host knows.
     const int leader = m_table.leader();
@@ -184,7 +184,7 @@ void TableHost::endDeal(int winner, const Connection *claimant)
     m_table.endDeal(winner);
     m_lastWinner = winner;
     setPhase(Phase::DealOver);
-    emit event(QStringLiteral("Deal %1 won by %2 (+%3)").arg(m_dealsStarted).arg(nickOf(winner)).arg(settled.pool));
+    emit noted(QStringLiteral("Deal %1 won by %2 (+%3)").arg(m_dealsStarted).arg(nickOf(winner)).arg(settled.pool));
     m_endPause->start(m_endPauseMs);
 }
 

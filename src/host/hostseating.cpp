@@ -53,7 +53,7 @@ void TableHost::onJoin(Connection *from, const QString &nick)
         return;
     if (TuserInfo::validSeat(m_roster.seatOfNick(nick))) {
         sendTo(from, Tag::CHNICK);
-        emit event(QStringLiteral("%1 was refused: the nick is taken").arg(nick));
+        emit noted(QStringLiteral("%1 was refused: the nick is taken").arg(nick));
         return;
     }
     // A join that was never offered a seat (the deal started meanwhile) is refused as at connect time.
@@ -81,7 +81,7 @@ void TableHost::onJoin(Connection *from, const QString &nick)
         sendTo(from, Tag::SEATKEY, m_held.issueKey(seat));
     sendAll(Tag::USER, Tag::JOIN, nick, rec.IP, QString::number(rec.port), QString::number(seat));
     sendSeatsTo(from, seat);
-    emit event(QStringLiteral("%1 sat down in seat %2 from %3").arg(nick).arg(seat).arg(rec.IP));
+    emit noted(QStringLiteral("%1 sat down in seat %2 from %3").arg(nick).arg(seat).arg(rec.IP));
     emit seatsChanged();
     if (!hasOwner() && m_roster.isFull() && m_phase == Phase::Waiting && m_dealsStarted == 0)
         scheduleAutoDeal(m_firstDealDelayMs);
@@ -107,7 +107,7 @@ void TableHost::onRejoin(Connection *from, const QString &nick, const QString &k
         return;
     const int seat = m_roster.seatOfNick(nick);
     if (!TuserInfo::validSeat(seat) || !m_held.isHeld(seat) || !m_held.keyMatches(seat, key)) {
-        emit event(QStringLiteral("A rejoin as %1 from %2 was refused").arg(nick, from->peerAddress()));
+        emit noted(QStringLiteral("A rejoin as %1 from %2 was refused").arg(nick, from->peerAddress()));
         sendTo(from, Tag::CHNICK);
         from->closeWhenSent();
         return;
@@ -129,7 +129,7 @@ void TableHost::onRejoin(Connection *from, const QString &nick, const QString &k
     sendSeatsTo(from, seat);
     sendTo(from, Tag::CREDIT, QString::number(u.port), nick, QString::number(u.credit));
     sendDealTo(from, seat);
-    emit event(QStringLiteral("%1 came back to seat %2").arg(nick).arg(seat));
+    emit noted(QStringLiteral("%1 came back to seat %2").arg(nick).arg(seat));
     emit seatsChanged();
 }
 
@@ -166,7 +166,7 @@ void TableHost::holdSeat(int seat)
     u.away = true;
     m_held.hold(seat);
     sendAll(Tag::AWAY, u.nick);
-    emit event(QStringLiteral("%1 lost the connection; the seat is held").arg(u.nick));
+    emit noted(QStringLiteral("%1 lost the connection; the seat is held").arg(u.nick));
     emit seatsChanged();
     // A player who cannot move: the others wait only a moment.
     if (m_phase == Phase::Playing && m_table.toMove() == seat)
@@ -182,7 +182,7 @@ void TableHost::depart(int seat)
     m_seatLink[size_t(seat)] = nullptr;
     sendAll(Tag::USER, Tag::QUIT, u.nick, u.IP, QString::number(u.port), QString::number(seat));
     m_roster.removeByNick(u.nick);
-    emit event(QStringLiteral("%1 left seat %2").arg(u.nick).arg(seat));
+    emit noted(QStringLiteral("%1 left seat %2").arg(u.nick).arg(seat));
     emit seatsChanged();
     enterWaiting();
     sendAll(Tag::WAITMODE);

@@ -115,7 +115,7 @@ void TableHost::refuse(int seat, const QString &what, Refusal why)
 {
     const QString line = nickOf(seat) + QStringLiteral("'s ") + what + QStringLiteral(" was refused: ") + refusalText(why);
     emit refused(line);
-    emit event(line);
+    emit noted(line);
 }
 
 void TableHost::setPhase(Phase phase)
@@ -187,7 +187,8 @@ void TableHost::onClosed(Connection *from)
     const int seat = seatOf(from);
     if (seat != 0) {
         m_seatLink[size_t(seat)] = nullptr;
-        if (dealUnderWay() && !onPurpose && from != m_owner)
+        // A bankrupt player's copy leaves by itself at the end of the deal: nothing to hold.
+        if (dealUnderWay() && !onPurpose && from != m_owner && m_roster.user(seat).credit > 0)
             holdSeat(seat);
         else
             depart(seat);
@@ -205,6 +206,11 @@ void TableHost::pingPlayers()
         m_roster.user(s).alive = false;
     sendAll(Tag::PING);
     m_pingWait->start(m_pingWaitMs);
+}
+
+bool TableHost::pinging() const
+{
+    return m_pingWait->isActive();
 }
 
 void TableHost::announce(const QString &line)
@@ -227,7 +233,8 @@ void TableHost::pingExpired()
             continue;
         // Dropped on purpose: the player leaves, the seat is not held.
         m_droppingOnPurpose.insert(link.data());
-        emit event(QStringLiteral("%1 did not answer the ping and was dropped").arg(nickOf(seatOf(link))));
+        emit noted(QStringLiteral("%1 did not answer the ping and was dropped").arg(nickOf(seatOf(link))));
         link->close();
     }
+    emit seatsChanged();
 }

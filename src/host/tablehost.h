@@ -49,6 +49,7 @@ public:
     void stopDeal();
     // Every seated player must answer within the ping wait or is dropped.
     void pingPlayers();
+    bool pinging() const;
     // A line of the table's own in every player's chat.
     void announce(const QString &line);
 
@@ -73,7 +74,7 @@ public:
 
 signals:
     // One line per event, for a log: seated, left, refused, deal started, deal won.
-    void event(const QString &line);
+    void noted(const QString &line);
     // A claim the host refused, as the owner's chat shows it.
     void refused(const QString &line);
     void phaseChanged(Phase phase);

@@ -1,8 +1,9 @@
 #include "ui/botseats.h"
 #include "bot/botplayer.h"
-#include "game/gameflow.h"
-#include "hub/hubserver.h"
+#include "client/clienttable.h"
+#include "host/tablehost.h"
 #include "ui/mainfrm.h"
+#include "ui/tablesession.h"
 #include <QAction>
 #include <QMenu>
 
@@ -17,15 +18,18 @@ TBotSeats::TBotSeats(TmainFrm &window)
     connect(m_action, &QAction::triggered, this, [this] { addBot(); });
     // The table changes through many paths; the item is set right whenever the menu opens.
     connect(w.Connection1, &QMenu::aboutToShow, this, &TBotSeats::refresh);
-    // Queued: the window marks itself hosting in its own handler of the same event.
-    connect(w.gHost, &TwsHUBsvr::OnHosting, this, &TBotSeats::refresh, Qt::QueuedConnection);
-    connect(w.gHost, &TwsHUBsvr::OnCloseConnection, this, [this] {
-        // The table ended: its computer players go with it, even those not yet seated.
-        const QList<TBotPlayer *> leaving = bots(); // a bot may leave the list as it stops
-        for (TBotPlayer *b : leaving)
-            b->stop();
-        refresh();
-    });
+}
+
+void TBotSeats::clear()
+{
+    // The table ended: its computer players go with it, even those not yet seated.
+    const QList<TBotPlayer *> leaving = bots();
+    m_bots.clear();
+    for (TBotPlayer *b : leaving) {
+        b->disconnect(this);
+        delete b;
+    }
+    refresh();
 }
 
 QList<TBotPlayer *> TBotSeats::bots() const
@@ -48,10 +52,13 @@ int TBotSeats::pendingCount() const
 
 QStringList TBotSeats::takenNicks() const
 {
-    QStringList taken{w.st.myNick};
-    for (int s = 1; s <= 4; ++s)
-        if (!w.roster.user(s).nick.isEmpty())
-            taken << w.roster.user(s).nick;
+    QStringList taken;
+    if (const TableHost *host = w.tableHost())
+        for (int s = 1; s <= 4; ++s)
+            if (!host->roster().user(s).nick.isEmpty())
+                taken << host->roster().user(s).nick;
+    if (const ClientTable *c = w.client())
+        taken << c->myNick();
     for (TBotPlayer *b : bots())
         taken << b->nick();
     return taken;
@@ -59,9 +66,10 @@ QStringList TBotSeats::takenNicks() const
 
 bool TBotSeats::mayAdd() const
 {
-    if (!w.st.hosting || !w.gHost->Active() || w.st.gameOn || w.flow->dealing())
+    const TableHost *host = w.tableHost();
+    if (!host || host->phase() == TableHost::Phase::Playing)
         return false;
-    return w.roster.seatCount() + pendingCount() < 4;
+    return host->seatedCount() + pendingCount() < 4;
 }
 
 void TBotSeats::refresh()
@@ -76,8 +84,8 @@ TBotPlayer *TBotSeats::addBot()
         return nullptr;
     }
     const QString nick = TBotPlayer::freeNick(takenNicks());
-    auto *bot = new TBotPlayer(QStringLiteral("127.0.0.1"), w.gHost->listeningPort(), nick, TBotPlayer::kDefaultLevel,
-                               m_moveDelay, this);
+    // An in-process pair: the computer player takes the same path as every other player.
+    auto *bot = new TBotPlayer(w.session->seatInProcess(this), nick, TBotPlayer::kDefaultLevel, m_moveDelay, this);
     bot->setNextDealDelay(m_nextDealDelay);
     m_bots << bot;
     connect(bot, &TBotPlayer::seated, this, &TBotSeats::refresh);

@@ -1,6 +1,6 @@
 #pragma once
-// The host's "Add Computer Player" item: it seats computer players at this table over loopback,
-// through the same handshake as a player's copy, and they leave when the table ends.
+// The host's "Add Computer Player" item: it seats computer players at this table through in-process
+// connections, with the same handshake as a player's copy, and they leave when the table ends.
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -28,6 +28,8 @@ public:
 
     QAction *action() const { return m_action; }
     void refresh(); // the item's enabled state from the table's state
+    // The table ended: every computer player started here goes.
+    void clear();
 
 private:
     QStringList takenNicks() const;

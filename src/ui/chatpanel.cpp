@@ -1,5 +1,6 @@
 #include "ui/chatpanel.h"
-#include "game/messagerouter.h"
+#include "client/clienttable.h"
+#include "ui/frmsetting.h"
 #include "game/protocol.h"
 #include "ui/mainfrm.h"
 #include <QAction>
@@ -43,8 +44,10 @@ void TChatPanel::ChatDialog1Click()
         w.setOuterWidth(363);
         word = QStringLiteral("leave chat");
     }
-    const QString line = QStringLiteral("[*] ") + w.st.myNick + QLatin1Char(' ') + word;
-    w.router->sendToTable(Tag::SYSTEM, line);
+    ClientTable *c = w.client();
+    const QString line = QStringLiteral("[*] ") + (c ? c->myNick() : w.frmSetting->nick()) + QLatin1Char(' ') + word;
+    if (c)
+        c->announce(line);
     addLine(line);
 }
 
@@ -58,8 +61,10 @@ bool TChatPanel::txtInputKeyPress()
     const QString text = w.txtInput->text();
     if (text.trimmed().isEmpty())
         return false;
-    w.router->sendToTable(Tag::CHAT, w.st.myNick, text);
-    addLine(QLatin1Char('<') + w.st.myNick + QStringLiteral("> ") + text);
+    ClientTable *c = w.client();
+    // The model shows the own line as it sends it; away from a table it is only the own log's.
+    if (!c || !c->say(text))
+        addLine(QLatin1Char('<') + (c ? c->myNick() : w.frmSetting->nick()) + QStringLiteral("> ") + text);
     w.txtInput->clear();
     return true;
 }

@@ -1,7 +1,6 @@
 #pragma once
-// The turn countdown with automatic pass, the task-bar icon blink and the beep on turn.
-#include <QString>
-
+// The turn countdown as the window shows it: the counter of the client model, the blinking task-bar
+// icon and the beep on each second of the own turn.
 class TmainFrm;
 
 class TCountdown
@@ -9,14 +8,13 @@ class TCountdown
 public:
     explicit TCountdown(TmainFrm &w) : w(w) {}
 
-    // 60, or 3 when the hand cannot (or very likely cannot) answer the table.
-    static int startValue(int handCount, int tableCount, const QString &firstTableCode,
-                          const QString &firstHandCode, int tableValue, int handValue);
-    void startCountdown();
-    void autoPassTimer();
-    void stop(); // timer off, both labels hidden, normal icon
+    // Both labels as the model's countdown stands: shown with its seconds while it runs.
+    void show();
+    // A second of the own turn has passed.
+    void tick();
 
 private:
     TmainFrm &w;
-    int m_blinkPhase = 0; // the application tag: 1 while the normal icon shows
+    bool m_running = false;
+    int m_blinkPhase = 0; // 1 while the normal icon shows
 };

@@ -1,9 +1,7 @@
 #include "ui/frmsetting.h"
 
-#include "game/clientside.h"
-#include "hub/hubclient.h"
-#include "hub/hubserver.h"
 #include "ui/mainfrm.h"
+#include "ui/tablesession.h"
 #include "ui/portinput.h"
 
 #include <QAction>
@@ -14,6 +12,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStringList>
+#include <QSysInfo>
 #include <QValidator>
 
 namespace {
@@ -129,13 +128,11 @@ bool TfrmSetting::validPort()
 void TfrmSetting::btnConnectClick()
 {
     // Hosting and connecting exclude each other: one copy is either the host or a client.
-    if (w.gClient->Active() || w.gHost->Active())
+    if (w.session->active())
         return;
 
-    w.gClient->setHost(txtHOST->text());
-    w.st.myNick = txtNick->text();
-    w.st.hostIP = w.gClient->LocalIP();
-    w.roster.clearAll();
+    m_host = txtHOST->text();
+    m_nick = txtNick->text();
 
     if (txtNick->text().trimmed().isEmpty() || txtHOST->text().trimmed().isEmpty()) {
         // A message box shows its text literally, so the ampersand is written once here.
@@ -145,32 +142,31 @@ void TfrmSetting::btnConnectClick()
     if (!validPort())
         return;
 
-    w.gClient->setPort(txtPort->text().toInt());
-    w.gClient->setActive(true);
+    m_port = txtPort->text().toInt();
     hide();
+    w.startJoining(m_host, m_port, m_nick);
 }
 
 void TfrmSetting::btnHostClick()
 {
-    if (w.gHost->Active() || w.gClient->Active())
+    if (w.session->active())
         return;
     if (!validPort())
         return;
 
-    const int port = txtPort->text().toInt();
-    w.gHost->setPort(port);
-    w.gClient->setHost(txtHOST->text());
-    w.gClient->setPort(w.gHost->Port());
-
-    w.gHost->setActive(true);
+    m_port = txtPort->text().toInt();
+    m_host = txtHOST->text();
+    // The nick of the dialog, taken when hosting starts.
+    m_nick = txtNick->text();
     hide();
+    w.startHosting(m_port, m_nick);
 }
 
 void TfrmSetting::loadSettings()
 {
     QSettings s(w.settingsPath(), QSettings::IniFormat);
     s.beginGroup(kSection);
-    txtNick->setText(readText(s, kNickKey, w.gHost->LocalHostName()));
+    txtNick->setText(readText(s, kNickKey, QSysInfo::machineHostName()));
     txtHOST->setText(readText(s, kHostKey, defaultHost()));
 
     // A PORT that is not a usable port number falls back to the default.
@@ -182,10 +178,9 @@ void TfrmSetting::loadSettings()
     txtPort->setText(QString::number(port));
     s.endGroup();
 
-    w.gClient->setHost(txtHOST->text());
-    w.gClient->setPort(port);
-    w.gHost->setPort(w.gClient->Port());
-    w.st.myNick = txtNick->text();
+    m_host = txtHOST->text();
+    m_port = port;
+    m_nick = txtNick->text();
 }
 
 bool TfrmSetting::saveSettings()
@@ -194,9 +189,9 @@ bool TfrmSetting::saveSettings()
     QDir().mkpath(QFileInfo(path).absolutePath()); // the user's folder may not exist yet
     QSettings s(path, QSettings::IniFormat);
     s.beginGroup(kSection);
-    s.setValue(kNickKey, w.st.myNick);
-    s.setValue(kHostKey, w.gClient->Host());
-    s.setValue(kPortKey, w.gClient->Port());
+    s.setValue(kNickKey, m_nick);
+    s.setValue(kHostKey, m_host);
+    s.setValue(kPortKey, m_port);
     s.endGroup();
     s.sync();
     if (s.status() != QSettings::NoError)
@@ -216,13 +211,7 @@ void TfrmSetting::mnuSettingClick()
 
 void TfrmSetting::mnuDisconnClick()
 {
-    // Between two attempts to get back there is no connection whose end would reset the table.
-    const bool betweenAttempts = w.clientSide->reconnecting() && !w.gClient->Active();
-    w.clientSide->stopReconnecting();
-    w.gHost->setActive(false);
-    w.gClient->setActive(false);
-    if (betweenAttempts)
-        w.clientConnectionOver();
+    w.leaveTable();
     w.mnuDisconn->setEnabled(false);
     w.mnuSetting->setEnabled(true);
 }

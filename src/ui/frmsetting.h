@@ -25,10 +25,18 @@ public:
     void mnuSettingClick();
     void mnuDisconnClick();
 
+    // The nick, host and port last used or loaded: what the settings file keeps.
+    QString nick() const { return m_nick; }
+    QString host() const { return m_host; }
+    int port() const { return m_port; }
+
     static QString defaultHost();
     static constexpr int kDefaultPort = 110;
     static constexpr int kNickTypingLimit = 10;
 
 private:
     TmainFrm &w;
+    QString m_nick;
+    QString m_host = QStringLiteral("127.0.0.1");
+    int m_port = kDefaultPort;
 };

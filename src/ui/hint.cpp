@@ -1,9 +1,9 @@
 #include "ui/hint.h"
 #include "bot/botview.h"
 #include "bot/strategy.h"
-#include "cards/playcard.h"
-#include "game/table.h"
-#include "rules/handhandling.h"
+#include "client/clienttable.h"
+#include "ui/handhandling.h"
+#include "ui/playcard.h"
 #include "ui/mainfrm.h"
 #include <QRandomGenerator>
 
@@ -12,23 +12,22 @@ using namespace BotCards;
 THint::THint(TmainFrm &w) : w(w)
 {
     m_search.seed(QRandomGenerator::global()->generate64());
+    m_rules.useGameWeights();
 }
 
 bool THint::available() const
 {
-    const int mine = w.roster.seatOfNick(w.st.myNick);
-    return w.st.gameOn && w.st.turnSeat == 1 && w.table.inDeal() && TuserInfo::validSeat(mine) &&
-           w.table.toMove() == mine && w.table.knowsHand(mine) && w.table.cardCount(mine) > 0;
+    const ClientTable *c = w.client();
+    return c && c->inDeal() && c->myTurn() && c->table().cardCount(c->mySeat()) > 0;
 }
 
 bool THint::give()
 {
     if (!available())
         return false;
-    const int mine = w.roster.seatOfNick(w.st.myNick);
-    const TBotView view = botViewOf(w.table, mine);
-    TMoveGenerator moves(w.rules);
-    const QList<TCombo> throws = moves.legalThrows(view.hand, w.table.tableCards());
+    const ClientTable *c = w.client();
+    const TBotView view = botViewOf(c->table(), c->mySeat());
+    const QList<TCombo> throws = m_moves.legalThrows(view.hand, c->table().tableCards());
     const TCombo pick = m_search.choose(view, throws);
     w.hand->btnCardDownClick();
     if (pick.isPass()) {

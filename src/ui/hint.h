@@ -4,6 +4,8 @@
 // every seat's card count and pass, the moves of the deal), shown by raising the cards, or "Pass"
 // on the status bar. Nothing is sent: the player throws or passes.
 #include "bot/searchstrategy.h"
+#include "cards/cardeng.h"
+#include "rules/rules.h"
 
 class TmainFrm;
 
@@ -21,4 +23,7 @@ private:
     TmainFrm &w;
     // kept for the table's life: what it has seen of the other players' style stays with it
     TSearchStrategy m_search;
+    TCardEng m_eng;
+    TCombinationRules m_rules{m_eng};
+    TMoveGenerator m_moves{m_rules};
 };

@@ -1,22 +1,17 @@
 #include "ui/mainfrm.h"
 
-#include "cards/playcard.h"
-#include "game/clientside.h"
-#include "game/dealend.h"
-#include "game/gameflow.h"
-#include "game/hostadmission.h"
-#include "game/messagerouter.h"
+#include "client/clienttable.h"
 #include "game/protocol.h"
-#include "hub/hubclient.h"
-#include "hub/hubserver.h"
-#include "rules/handhandling.h"
 #include "ui/botseats.h"
+#include "ui/handhandling.h"
+#include "ui/playcard.h"
 #include "ui/chatpanel.h"
 #include "ui/countdown.h"
 #include "ui/fileplace.h"
 #include "ui/frmsetting.h"
 #include "ui/hint.h"
 #include "ui/pictures.h"
+#include "ui/tablesession.h"
 #include "ui/webtext.h"
 
 #include <QApplication>
@@ -24,7 +19,6 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDialog>
-#include <QEventLoop>
 #include <QFrame>
 #include <QLabel>
 #include <QLayout>
@@ -99,30 +93,21 @@ TmainFrm::TmainFrm(QWidget *parent) : QMainWindow(parent)
 TmainFrm::~TmainFrm()
 {
     FormDestroy();
-    // Hubs may still report while the window comes apart; nobody is left to listen.
-    if (gHost)
-        gHost->blockSignals(true);
-    if (gClient)
-        gClient->blockSignals(true);
-    if (autoPass)
-        autoPass->stop();
-    if (Timer1)
-        Timer1->stop();
+    // The table ends quietly while the window comes apart; nobody is left to listen.
+    delete botSeats;
+    botSeats = nullptr;
+    delete session;
+    session = nullptr;
     delete chat;
     chat = nullptr;
     delete frmSetting;
     frmSetting = nullptr;
     delete countdown;
-    destroyGameControl();
     delete hand;
     delete hint;
     hint = nullptr;
     countdown = nullptr;
     hand = nullptr;
-    delete gHost;
-    delete gClient;
-    gHost = nullptr;
-    gClient = nullptr;
     if (mainFrm == this)
         mainFrm = nullptr;
 }
@@ -136,11 +121,8 @@ void TmainFrm::FormCreate()
 {
     programDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     userConfigDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    roster.clearAll();
     QApplication::setApplicationDisplayName(kVersion);
     setWindowTitle(QLatin1Char(' ') + kVersion);
-    rules.useGameWeights();
-
     initPictures();
     m_windowIcon = ::windowIcon();
     m_blankIcon = ::blankIcon();
@@ -151,28 +133,8 @@ void TmainFrm::FormCreate()
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(tableFont(QStringLiteral("MS Sans Serif"), 11, false));
 
-    gHost = new TwsHUBsvr(QStringLiteral("gHost"), this);
-    gHost->setObjectName(QStringLiteral("gHost"));
-    gHost->setPort(110);
-    gHost->setMaxClient(3);
-    gHost->setLogEnabled(false);
-    gHost->setEncrypt(false);
-    gHost->setEncryptKey(0x2A);
-    gClient = new TwsHUBcli(QStringLiteral("gClient"), this);
-    gClient->setObjectName(QStringLiteral("gClient"));
-    gClient->setPort(110);
-    gClient->setHost(QStringLiteral("127.0.0.1"));
-    gClient->setLogEnabled(false);
-    gClient->setEncrypt(false);
-    gClient->setEncryptKey(0x2A);
-
-    autoPass = new QTimer(this);
-    autoPass->setObjectName(QStringLiteral("autoPass"));
-    autoPass->setInterval(1000);
-    autoPass->setSingleShot(true);
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(10000);
+    session = new TableSession(this);
+    connect(session, &TableSession::clientCreated, this, &TmainFrm::bindClient);
 
     buildControls();
     createControllers();
@@ -474,8 +436,6 @@ void TmainFrm::buildMenu()
 
 void TmainFrm::createControllers()
 {
-    createGameControl(this);
-    clientSide->gaveUp = [this] { clientConnectionOver(); };
     hand = new THandHandling(*this);
     hint = new THint(*this);
     countdown = new TCountdown(*this);
@@ -486,48 +446,16 @@ void TmainFrm::createControllers()
 
 void TmainFrm::wireSignals()
 {
-    connect(gHost, &TwsHUBsvr::OnDataArrived, this,
-            [this](const QString &ip, int port, const QString &tag, const QString &v1, const QString &v2,
-                   const QString &v3, const QString &v4, const QString &v5, const QString &v6) {
-                router->gHostDataArrived(ip, port, tag, v1, v2, v3, v4, v5, v6);
-            });
-    connect(gHost, &TwsHUBsvr::OnHosting, this, [this](QObject *) { admission->gHostHosting(); });
-    connect(gHost, &TwsHUBsvr::OnClientConnect, this,
-            [this](const QString &ip, int port) { admission->gHostClientConnect(ip, port); });
-    connect(gHost, &TwsHUBsvr::OnClientDisconnect, this,
-            [this](const QString &ip, int port) { admission->gHostClientDisconnect(ip, port); });
-    connect(gHost, &TwsHUBsvr::OnCloseConnection, this, [this](QObject *) { gHostCloseConnection(); });
-    connect(gHost, &TwsHUBsvr::OnHostingError, this, [this](const QString &msg) { socketError(msg); });
-    connect(gHost, &TwsHUBsvr::OnBusy, this, [this](QObject *) { onSocketBusy(); });
-
-    connect(gClient, &TwsHUBcli::OnDataArrived, this,
-            [this](const QString &ip, int port, const QString &tag, const QString &v1, const QString &v2,
-                   const QString &v3, const QString &v4, const QString &v5, const QString &v6) {
-                router->gClientDataArrived(ip, port, tag, v1, v2, v3, v4, v5, v6);
-            });
-    connect(gClient, &TwsHUBcli::OnConnect, this,
-            [this](const QString &ip, int port) { gClientConnect(ip, port); });
-    connect(gClient, &TwsHUBcli::OnDisconnect, this,
-            [this](const QString &ip, int port) { gClientDisconnect(ip, port); });
-    connect(gClient, &TwsHUBcli::OnSockError, this, [this](const QString &msg) {
-        if (!clientSide->connectionLost())
-            socketError(msg);
-    });
-    connect(gClient, &TwsHUBcli::OnBusy, this, [this](QObject *) { onSocketBusy(); });
-
-    connect(btnNew, &QPushButton::clicked, this, [this] { flow->btnNewClick(); });
+    connect(btnNew, &QPushButton::clicked, this, [this] { hand->btnNewClick(); });
     connect(btnSortN, &QPushButton::clicked, this, [this] { hand->btnSortNClick(); });
     connect(btnSortF, &QPushButton::clicked, this, [this] { hand->btnSortFClick(); });
     connect(btnThrow, &QPushButton::clicked, this, [this] { hand->btnThrowClick(); });
-    connect(btnPass, &QPushButton::clicked, this, [this] { flow->btnPassClick(); });
+    connect(btnPass, &QPushButton::clicked, this, [this] { hand->btnPassClick(); });
     connect(btnCardDown, &QPushButton::clicked, this, [this] { hand->btnCardDownClick(); });
-    connect(btnStop, &QPushButton::clicked, this, [this] { admission->btnStopClick(); });
-    connect(btnPing, &QPushButton::clicked, this, [this] { admission->btnPingClick(); });
+    connect(btnStop, &QPushButton::clicked, this, [this] { hand->btnStopClick(); });
+    connect(btnPing, &QPushButton::clicked, this, [this] { hand->btnPingClick(); });
     for (int n = 1; n <= 13; ++n)
         connect(handSlot(n), &TPlayCard::OnLeftClick, this, [this](TPlayCard *c) { hand->cardControl(c); });
-
-    connect(autoPass, &QTimer::timeout, this, [this] { countdown->autoPassTimer(); });
-    connect(Timer1, &QTimer::timeout, this, [this] { admission->Timer1Timer(); });
 
     connect(btnNoChat, &QPushButton::clicked, this, [this] { chat->btnNoChatClick(); });
     connect(btnClear, &QPushButton::clicked, this, [this] { chat->btnClearClick(); });
@@ -626,17 +554,10 @@ void TmainFrm::FormDestroy()
         else
             showMessage(QMessageBox::Critical, failure);
     }
-    // The program is ending: the connection events that follow would only reset a table nobody sees.
-    const bool hostBlocked = gHost->blockSignals(true);
-    const bool clientBlocked = gClient->blockSignals(true);
-    if (gHost->Active())
-        gHost->setActive(false);
-    if (gClient->Active())
-        gClient->setActive(false);
-    gHost->blockSignals(hostBlocked);
-    gClient->blockSignals(clientBlocked);
-    autoPass->stop();
-    Timer1->stop();
+    // The program is ending: the connection's end would only reset a table nobody sees.
+    if (botSeats)
+        botSeats->clear();
+    session->end();
 }
 
 bool TmainFrm::event(QEvent *e)
@@ -693,21 +614,6 @@ void TmainFrm::showSeatCards(int seat, bool visible)
     for (int n = 1; n <= 13; ++n)
         if (QWidget *w = seatSlot(seat, n))
             w->setVisible(visible);
-    processPending();
-}
-
-void TmainFrm::placeDealtCard(const QString &nick, int slot, const QString &code)
-{
-    const int seat = roster.relativeSeat(st.myNick, nick);
-    if (seat <= 0)
-        return;
-    TPlayCard *card = findCard(QStringLiteral("P%1C%2").arg(seat).arg(slot));
-    if (!card)
-        return;
-    card->SetCardCode(code);
-    THandHandling::setRaised(card, false);
-    card->show();
-    card->OpenCard();
 }
 
 void TmainFrm::hideTableCards()
@@ -728,47 +634,16 @@ int TmainFrm::countTableCards() const
 
 void TmainFrm::resetGameDisplay()
 {
-    enterWaitMode();
-}
-
-void TmainFrm::showWaitMode()
-{
-    for (int s = 1; s <= 4; ++s)
-        passLabel(s)->hide();
-    restoreIcon();
-    txtAutoPass->hide();
-    txtPassCntDwn->hide();
-    autoPass->stop();
-    countdown->stop();
-    btnStop->setEnabled(false);
-    hideTableCards();
-    txtWhoThrow->hide();
-    txtWait->show();
-    imgTurn->hide();
-    for (QPushButton *b : {btnNew, btnSortN, btnSortF, btnThrow, btnPass, btnCardDown})
-        b->setEnabled(false);
-    hand->btnCardDownClick();
-    hand->showHand(false);
+    m_winnerText.clear();
+    showTable();
 }
 
 void TmainFrm::resetConnection()
 {
-    clientSide->stopReconnecting();
+    if (botSeats)
+        botSeats->clear();
+    session->end();
     resetGameDisplay();
-    if (gHost->Active())
-        gHost->setActive(false);
-    if (gClient->Active())
-        gClient->setActive(false);
-    st.hosting = false;
-    txtWait->hide();
-    for (int s = 1; s <= 4; ++s) {
-        nickLabel(s)->setText(emptySeatText());
-        pointLabel(s)->hide();
-        awayLabel(s)->hide();
-        if (s >= 2)
-            showSeatCards(s, false);
-    }
-    showSeatCards(1, false);
 }
 
 void TmainFrm::setWhoThrow(const QString &text)
@@ -829,52 +704,17 @@ void TmainFrm::layoutClient(int clientWidth)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Hub events
-
-void TmainFrm::onSocketBusy() { processPending(); }
+// Connection events
 
 void TmainFrm::socketError(const QString &ErrMsg)
 {
     mnuSetting->setEnabled(true);
+    mnuDisconn->setEnabled(false);
     resetConnection();
     if (!ErrMsg.isEmpty()) {
         setStatusText(QLatin1Char(' ') + ErrMsg);
         showMessage(QMessageBox::Critical, ErrMsg);
     }
-}
-
-void TmainFrm::gClientConnect(const QString &, int)
-{
-    mnuSetting->setEnabled(false);
-    mnuDisconn->setEnabled(true);
-    st.myPort = gClient->LocalPort();
-    setStatusText(QStringLiteral(" Connected to ") + gClient->Host() + QStringLiteral(" : ")
-                  + QString::number(st.myPort));
-}
-
-void TmainFrm::gClientDisconnect(const QString &, int)
-{
-    // Lost in the middle of a deal: the table stays as it is while the program gets back to it.
-    if (clientSide->connectionLost()) {
-        mnuSetting->setEnabled(false);
-        mnuDisconn->setEnabled(true);
-        return;
-    }
-    clientConnectionOver();
-}
-
-void TmainFrm::clientConnectionOver()
-{
-    mnuSetting->setEnabled(true);
-    mnuDisconn->setEnabled(false);
-    socketError(QStringLiteral(" Disconnected from ") + gClient->Host() + QStringLiteral(" : ")
-                + QString::number(st.myPort));
-}
-
-void TmainFrm::gHostCloseConnection()
-{
-    socketError(QString());
-    setStatusText(QStringLiteral(" Connection closed."));
 }
 
 void TmainFrm::AlwaysOnTop1Click()
@@ -911,13 +751,9 @@ QMessageBox::StandardButton TmainFrm::showMessage(QMessageBox::Icon icon, const 
     return QMessageBox::StandardButton(box.exec());
 }
 
-void TmainFrm::processPending() { QCoreApplication::processEvents(); }
-
-void TmainFrm::waitProcessing(int ms)
+bool TmainFrm::askYesNo(const QString &text)
 {
-    QEventLoop loop;
-    QTimer::singleShot(std::max(0, ms), &loop, &QEventLoop::quit);
-    loop.exec();
+    return showMessage(QMessageBox::Warning, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TmainFrm::beep()

@@ -1,9 +1,7 @@
 #pragma once
-// TmainFrm: the table window. It builds and lays out every control, offers the display
-// operations and the hub-event handlers of the window, and is the game's context: the game
-// control (in the core library) changes the table model and shows it through TTableView.
-#include "game/gamecontext.h"
-#include "game/tableview.h"
+// TmainFrm: the table window. It builds and lays out every control and shows the table of its
+// session's client model: what the model holds is drawn again whenever it changes, and clicks and
+// keys become the model's actions (or, at a table this window hosts, the owner's rights).
 #include <QHash>
 #include <QIcon>
 #include <QMainWindow>
@@ -29,8 +27,11 @@ class TCountdown;
 class TChatPanel;
 class TfrmSetting;
 class TBotSeats;
+class TableSession;
+class ClientTable;
+class TableHost;
 
-class TmainFrm : public QMainWindow, public TGameContext, public TTableView
+class TmainFrm : public QMainWindow
 {
     Q_OBJECT
 public:
@@ -48,7 +49,15 @@ public:
     QString userConfigDir;          // the user's configuration folder, for when programDir is not writable
     QString settingsPath() const;   // "Quadrix.INI" in programDir, or in userConfigDir (see fileplace.h)
 
-    QTimer *autoPass = nullptr;     // 1000 ms, the turn countdown
+    TableSession *session = nullptr;
+    // The client model of the table this window plays at, and the table host when it hosts it.
+    ClientTable *client() const;
+    TableHost *tableHost() const;
+    // Hosting and joining, as the settings dialog starts them; false when hosting could not start.
+    bool startHosting(int port, const QString &nick);
+    void startJoining(const QString &host, int port, const QString &nick);
+    // Leaves the table or closes it (Connection > Disconnect).
+    void leaveTable();
 
     // The window's own controllers
     THandHandling *hand = nullptr;
@@ -89,32 +98,31 @@ public:
     QLabel *passLabel(int seat) const;
 
     // Display operations
-    void showSeatCards(int seat, bool visible) override;
-    void placeDealtCard(const QString &nick, int slot, const QString &code) override;
+    void showSeatCards(int seat, bool visible);
     void hideTableCards();
     int countTableCards() const;
     void resetGameDisplay();                          // wait mode
     void resetConnection();
-    void setWhoThrow(const QString &text) override;   // sets, shows and re-centres txtWhoThrow
-    void setStatusText(const QString &text) override;
+    void setWhoThrow(const QString &text);            // sets, shows and re-centres txtWhoThrow
+    void setStatusText(const QString &text);
     QString statusText() const;
-    void setTurnMarker(int seat) override;            // moves imgTurn beside screen seat 1..4 and shows it
-    void restoreIcon() override;                      // the window's own icon back on the task bar
+    void setTurnMarker(int seat);                     // moves imgTurn beside screen seat 1..4 and shows it
+    void restoreIcon();                               // the window's own icon back on the task bar
     void showBlankIcon();
     void setOuterWidth(int outerWidth);               // 363 closes the chat panel, 640 opens it
     bool blankIconShown() const { return m_blankIconShown; }
+    // Draws the table as the client model holds it (tableshow.cpp).
+    void showTable();
+    // Screen seat 1..4 of an absolute seat, as the own player sees the table; 0 when not seated.
+    int screenSeat(int absoluteSeat) const;
+    int absoluteSeat(int screenSeat) const;
 
     // "abc" -> "a b c": the form of nick, thrower and pass labels, so side labels read downwards
     static QString letterSpaced(const QString &nick);
     static QString emptySeatText() { return QStringLiteral("E M P T Y  "); } // an empty seat's nick label
 
-    // Hub-event handlers of the window
-    void onSocketBusy();
+    // Connection events of the window
     void socketError(const QString &ErrMsg);
-    void gClientConnect(const QString &HostIP, int atPort);
-    void clientConnectionOver();
-    void gClientDisconnect(const QString &HostIP, int atPort);
-    void gHostCloseConnection();
     void AlwaysOnTop1Click();
     void BeepOnTurn1Click();
 
@@ -126,33 +134,9 @@ public:
                                                                   QMessageBox::StandardButtons)>;
     static void setMessageHook(MessageHook hook);
 
-    // Lets pending window messages run; the waiting form runs them for about ms milliseconds.
-    void processPending() override;
-    void waitProcessing(int ms) override;
-
-    // The rest of what the game control asks of the window (windowview.cpp)
-    void setButtonEnabled(TGameButton button, bool on) override;
-    void showWaitMode() override;
-    void hideWaitPanel() override;
-    void hideSeatCards(int seat, int from, int to) override;
-    void showTableCards(const QStringList &codes) override;
-    void setPassMarker(int seat, bool shown) override;
-    void showSeat(int seat, const QString &nickText, const QString &credit, bool creditShown) override;
-    void setCreditText(int seat, const QString &text) override;
-    void setSeatAway(int seat, bool away) override;
-    void redrawTable() override;
-    void showMessage(TBoxKind kind, const QString &text) override;
-    bool askYesNo(const QString &text) override;
-    void showHand(bool faceUp) override;
-    void sortHandByNumber() override;
-    void lowerAllCards() override;
-    void startCountdown() override;
-    void stopCountdown() override;
-    void addChatSystemLine(const QString &line) override;
-    void addChatLine(const QString &nick, const QString &text) override;
-    QString settingsNick() const override;
     void beep();
     int beepCount() const { return m_beeps; }
+    bool askYesNo(const QString &text);
 
 protected:
     void showEvent(QShowEvent *) override;
@@ -169,6 +153,15 @@ private:
     void layoutClient(int clientWidth);
     void fitWhoThrow();
     void drawTable();
+    // tableshow.cpp: the client model's events
+    void bindClient(ClientTable *c);
+    void bindHost(TableHost *host);
+    void showSeats();
+    void showDeal();
+    void showButtons();
+    void dealEnded(int winnerSeat);
+    void bankrupt(int seat);
+    void tableOver(const QString &text);
     template <class W> W *named(W *w, const QString &name);
     QHash<QString, QWidget *> m_byName; // lower-case object name -> control
     QWidget *m_client = nullptr;         // the central widget: the client area under the menu bar
@@ -179,6 +172,7 @@ private:
     bool m_shownOnce = false;
     bool m_destroyed = false;
     bool m_unattended = false;      // ending for a signal: no message box
+    QString m_winnerText;           // " nick WIN !" once a deal is won, until the next one
 };
 
 extern TmainFrm *mainFrm; // the program's window (the first one created)

@@ -1,6 +1,5 @@
-// The computer player lets events run during the pause at the end of a deal it won. Whoever
-// deletes it when it finishes must not find it gone under that pause: finished() waits for the
-// pause to end, so deleteLater() takes it only once the game control is done with it.
+// Bankrupt in the pause after the deal it won, the computer player leaves without claiming the next
+// lead, and whoever hears finished() may delete it there and then.
 #include "bot/botplayer.h"
 #include "game/protocol.h"
 #include "hub/hubserver.h"
@@ -53,7 +52,7 @@ private slots:
         QString reason;
         connect(bot, &TBotPlayer::finished, this, [&](const QString &why) {
             reason = why;
-            bot->deleteLater();
+            delete bot;
         });
         bot->start();
         QTRY_VERIFY_WITH_TIMEOUT(alive.isNull(), 5000);

@@ -1,9 +1,13 @@
 // The searching player (level 4): only offered moves, within its time, and a decision that
 // depends on what its player knows, never on the cards it cannot see.
+#include "bot/botview.h"
 #include "bot/searchstrategy.h"
 #include "bot/simulator.h"
+#include "game/table.h"
+#include "rules/rules.h"
 #include <QtTest>
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 using namespace BotCards;
@@ -32,6 +36,22 @@ public:
     {
         model.observe(view);
         return TGreedyStrategy::choose(view, throws);
+    }
+};
+
+// A host's table: every hand known.
+struct HostTable
+{
+    TuserInfo roster;
+    TTable table;
+    explicit HostTable(TCombinationRules &rules) : table(roster, rules)
+    {
+        for (int seat = 1; seat <= 4; ++seat) {
+            TuserRec rec;
+            rec.nick = QStringLiteral("P%1").arg(seat);
+            rec.port = seat;
+            roster.setSeat(rec, seat);
+        }
     }
 };
 
@@ -92,53 +112,68 @@ private slots:
         QVERIFY2(t.maxMs < 300, qPrintable(QString::number(t.maxMs)));
     }
 
+    // The host's tables know every hand: the computer player's view of its seat, read from them as
+    // from its own table, and so its decision, must not depend on who holds the cards it cannot see.
     void sameDecisionWhateverTheHiddenCards()
     {
-        // late in a deal: a few cards in every hand, a pair on the table
-        const TCardMask mine = maskOf({"13", "23", "19", "29", "111", "211", "41"});
-        const TCombo table = BotCombos::tableCombo({"17", "27"});
-        TCardMask rest = kFullDeck & ~mine & ~table.mask;
-        std::vector<int> hidden;
-        for (; rest; rest &= rest - 1)
-            hidden.push_back(lowest(rest));
-        // the same cards played in both tables; only who holds the other 5 + 6 + 4 differs
-        const std::array<int, 3> counts{5, 6, 4};
-        const size_t held = 15;
-        TCardMask played = table.mask;
-        for (size_t i = held; i < hidden.size(); ++i)
-            played |= bit(hidden[i]);
-        hidden.resize(held);
-        auto lay = [&](bool reversed) {
-            std::vector<int> order = hidden;
+        TCardEng eng;
+        TCombinationRules rules{eng};
+        rules.useGameWeights();
+        // seat 1 keeps six cards; seat 3 threw a pair of 7s on a clear table and seat 4 passed on it
+        const QStringList mine{"13", "23", "19", "29", "111", "211"};
+        const QStringList pair{"17", "27"};
+        QStringList rest; // every other card, lowest first
+        for (int i = 0; i < kDeckSize; ++i)
+            if (!((maskOf(mine) | maskOf(pair)) & bit(i)))
+                rest << codeOfIndex(i);
+        // before it, the 28 highest went round as singles, each beating the last, seats 4, 1, 2, 3 in
+        // turn; the 16 lowest are held by seats 2, 3 and 4 (6, 4, 6), in another order at each table
+        const QStringList singles = rest.mid(16);
+        auto play = [&](HostTable &h, bool reversed) {
+            QStringList held = rest.mid(0, 16);
             if (reversed)
-                std::reverse(order.begin(), order.end());
-            std::array<TCardMask, 4> hands{mine, 0, 0, 0};
-            size_t next = 0;
-            for (int s = 1; s < 4; ++s)
-                for (int k = 0; k < counts[size_t(s - 1)]; ++k)
-                    hands[size_t(s)] |= bit(order[next++]);
-            return hands;
+                std::reverse(held.begin(), held.end());
+            h.table.beginDealing();
+            std::array<QStringList, 5> hands{{{}, mine, held.mid(0, 6), held.mid(6, 4) + pair, held.mid(10, 6)}};
+            for (int k = 0; k < int(singles.size()); ++k)
+                hands[size_t((k + 3) % 4 + 1)] << singles.at(k);
+            for (int seat = 1; seat <= 4; ++seat)
+                h.table.setHand(seat, hands[size_t(seat)]);
+            h.table.startPlay();
+            auto move = [&](int seat, const QStringList &cards) {
+                h.table.setToMove(seat);
+                h.table.applyMove(TMove{seat, cards}, int(cards.size()));
+            };
+            for (int k = 0; k < int(singles.size()); ++k)
+                move((k + 3) % 4 + 1, {singles.at(k)});
+            for (int seat : {4, 1, 2})
+                move(seat, {});
+            move(3, pair);
+            move(4, {});
+            h.table.setToMove(1);
         };
-        const auto handsA = lay(false);
-        const auto handsB = lay(true);
-        QVERIFY(handsA[1] != handsB[1]);
-        const TBotView va = viewOf(handsA, played, table);
-        const TBotView vb = viewOf(handsB, played, table);
-        const QList<TCombo> throws = BotCombos::throwsOver(mine, table);
+        HostTable a(rules), b(rules);
+        play(a, false);
+        play(b, true);
+        QCOMPARE(a.table.hand(1), mine);
+        QVERIFY(a.table.hand(2) != b.table.hand(2));
+        const TBotView views[2] = {botViewOf(a.table, 1), botViewOf(b.table, 1)};
+        auto known = [](const TBotView &v) {
+            return std::tuple(v.hand, v.played, v.table.mask, v.tableOwner, v.cards, v.passed, v.history.size());
+        };
+        QVERIFY(known(views[0]) == known(views[1]));
+        const QList<TCombo> throws = BotCombos::throwsOver(maskOf(mine), BotCombos::tableCombo(pair));
         QVERIFY(throws.size() > 1);
         TCombo picks[2];
-        int samples[2];
         for (int i = 0; i < 2; ++i) {
             TSearchStrategy search;
             search.setThinkMs(TSearchStrategy::kMaxThinkMs);
             search.maxSamples = 12;
             search.seed(42);
-            picks[i] = search.choose(i == 0 ? va : vb, throws);
-            samples[i] = search.lastStats().samples;
+            picks[i] = search.choose(views[i], throws);
+            QCOMPARE(search.lastStats().samples, 12);
             QVERIFY(search.lastStats().candidates > 1);
         }
-        QCOMPARE(samples[0], 12);
-        QCOMPARE(samples[1], 12);
         QVERIFY(picks[0] == picks[1]);
     }
 

@@ -1,5 +1,5 @@
 // The card control: its painted face and back, its face setters, and its mouse events.
-#include "cards/playcard.h"
+#include "ui/playcard.h"
 #include "ui/pictures.h"
 #include <QPainter>
 #include <QSignalSpy>

@@ -1,58 +1,65 @@
 #include "support/dealhelpers.h"
-#include "cards/playcard.h"
-#include "game/gameflow.h"
-#include "rules/handhandling.h"
+#include "client/clienttable.h"
+#include "host/tablehost.h"
+#include "support/rawpeer.h"
+#include "ui/handhandling.h"
 #include "ui/mainfrm.h"
+#include "ui/playcard.h"
+#include "ui/tablesession.h"
 #include <QTest>
 
 namespace DealHelpers {
 
-int localPort(int seat)
+QList<ClientTable *> seatQuietPlayers(TmainFrm *host, const QStringList &nicks)
 {
-    return seat == 1 ? 0 : 5000 + seat;
-}
-
-void seatLocally(TmainFrm *w, const QString &myNick, const QList<QPair<QString, int>> &seats)
-{
-    w->st.myNick = myNick;
-    for (const auto &seat : seats)
-        w->flow->seatPlayer(seat.first, QStringLiteral("127.0.0.1"), localPort(seat.second), seat.second);
-}
-
-void playLocally(TmainFrm *w)
-{
-    const int mine = w->roster.seatOfNick(w->st.myNick);
-    for (int s = 1; s <= 4; ++s)
-        if (s != mine)
-            w->table.setHiddenHand(s, w->table.seated(s) ? 13 : 0);
-    w->table.setHand(mine, handOf(w));
-    const QStringList onTable = tableOf(w);
-    w->table.startPlay();
-    w->table.setTableCards(onTable, 0);
-    w->st.gameOn = true;
-}
-
-void giveHand(TmainFrm *w, const QStringList &codes)
-{
-    for (int n = 1; n <= 13; ++n) {
-        TPlayCard *slot = w->handSlot(n);
-        THandHandling::setRaised(slot, false);
-        if (n <= codes.size()) {
-            slot->SetCardCode(codes.at(n - 1));
-            slot->OpenCard();
-            slot->show();
-        } else {
-            slot->hide();
-        }
+    QList<ClientTable *> players;
+    for (const QString &nick : nicks) {
+        auto *p = new ClientTable(host->session->seatInProcess(host), nick, host->session);
+        p->setAutoPass(false);
+        p->start();
+        players << p;
     }
-    w->st.selectedCount = 0;
-    w->table.setHand(w->roster.seatOfNick(w->st.myNick), codes.mid(0, 13));
+    Stress::waitUntil([&] {
+        return std::all_of(players.begin(), players.end(), [](ClientTable *p) { return p->mySeat() != 0; })
+               && host->client() && host->client()->roster().seatCount() == players.size() + 1;
+    });
+    return players;
 }
 
-void putOnTable(TmainFrm *w, const QStringList &codes)
+bool dealHands(TmainFrm *host, const QHash<int, QStringList> &hands)
 {
-    w->table.setTableCards(codes, w->table.thrower());
-    w->showTableCards(codes);
+    TableHost *table = host->tableHost();
+    if (!table)
+        return false;
+    QStringList rest;
+    for (int suit = 1; suit <= 4; ++suit)
+        for (int rank = 1; rank <= 13; ++rank)
+            rest << QString::number(suit) + QString::number(rank);
+    for (const QStringList &hand : hands)
+        for (const QString &c : hand)
+            rest.removeOne(c);
+    std::array<QStringList, 5> bySeat;
+    for (int s = 1; s <= 4; ++s) {
+        bySeat[size_t(s)] = hands.value(s);
+        while (bySeat[size_t(s)].size() < 13)
+            bySeat[size_t(s)] << rest.takeFirst();
+    }
+    QStringList deck;
+    for (int k = 0; k < 13; ++k)
+        for (int s = 1; s <= 4; ++s)
+            deck << bySeat[size_t(s)].at(k);
+    table->setNextDeck(deck);
+    if (!table->deal())
+        return false;
+    return Stress::waitUntil([host] { return host->client()->inDeal() && handOf(host).size() == 13; });
+}
+
+bool throwFor(TmainFrm *host, ClientTable *player, const QStringList &cards)
+{
+    const qsizetype before = host->client()->table().moves().size();
+    if (!(cards.isEmpty() ? player->pass() : player->play(cards)))
+        return false;
+    return Stress::waitUntil([host, before] { return host->client()->table().moves().size() > before; });
 }
 
 QStringList handOf(const TmainFrm *w)
@@ -117,7 +124,11 @@ bool clickCards(TmainFrm *w, const QStringList &codes)
 
 int lowestValue(TmainFrm *w, const QStringList &codes)
 {
-    return w->rules.nthLowestValue(codes, 1);
+    Q_UNUSED(w);
+    TCardEng eng;
+    TCombinationRules rules(eng);
+    rules.useGameWeights();
+    return rules.nthLowestValue(codes, 1);
 }
 
 } // namespace DealHelpers

@@ -5,25 +5,23 @@
 #include <QString>
 #include <QStringList>
 
+#include <QHash>
+
+class ClientTable;
 class TmainFrm;
 class TPlayCard;
 
 namespace DealHelpers {
 
-// Seats players on one window's own roster and screen, without any network: each pair is a nick and
-// its roster seat; the port is 0 for seat 1 and 5000 + seat otherwise. myNick is this copy's player.
-void seatLocally(TmainFrm *w, const QString &myNick, const QList<QPair<QString, int>> &seats);
-// Port the helper above gives a seat.
-int localPort(int seat);
-
-// A deal in play on this window alone: every other seated hand holds 13 unseen cards, the own hand
-// and the table are what the window shows.
-void playLocally(TmainFrm *w);
-
-// Puts the codes face up and lowered into the own slots 1.., hides the others, nothing raised.
-void giveHand(TmainFrm *w, const QStringList &codes);
-// Shows the codes on the table from "outC1" on and hides the other table slots.
-void putOnTable(TmainFrm *w, const QStringList &codes);
+// At the table the window hosts, players that never move by themselves sit beside its own player:
+// client models over in-process pairs, in the order given (seats 3, 2, 4). They stay until the
+// window leaves the table or the returned list's owner deletes them.
+QList<ClientTable *> seatQuietPlayers(TmainFrm *host, const QStringList &nicks);
+// The next deal of the window's table gives seat s the codes hands[s] (13 each; seats without a
+// list get what is left, in order), and starts it; true once the window shows the deal.
+bool dealHands(TmainFrm *host, const QHash<int, QStringList> &hands);
+// A quiet player throws these cards (or passes, when empty); true once the window shows the move.
+bool throwFor(TmainFrm *host, ClientTable *player, const QStringList &cards);
 
 QStringList handOf(const TmainFrm *w);      // codes of the visible own slots, in slot order
 QStringList raisedOf(const TmainFrm *w);    // codes of the visible raised own slots

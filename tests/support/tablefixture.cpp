@@ -1,10 +1,15 @@
 #include "support/tablefixture.h"
 
+#include "client/clienttable.h"
 #include "game/protocol.h"
+#include "host/tablehost.h"
 #include "hub/hubclient.h"
 #include "hub/hubserver.h"
+#include "net/hubdialer.h"
+#include "net/hublistener.h"
 #include "ui/frmsetting.h"
 #include "ui/mainfrm.h"
+#include "ui/tablesession.h"
 
 #include <QCoreApplication>
 #include <QAction>
@@ -39,7 +44,8 @@ TableFixture::TableFixture()
 QMessageBox::StandardButton TableFixture::answerBox(TmainFrm *w, QMessageBox::Icon icon, const QString &text,
                                                     QMessageBox::StandardButtons buttons)
 {
-    m_boxes[w].append(ShownMessage{icon, text, buttons, w->gClient->Active() || w->gHost->Active()});
+    const ClientTable *c = w->client();
+    m_boxes[w].append(ShownMessage{icon, text, buttons, c && c->connection() && c->connection()->isOpen()});
     if (buttons.testFlag(QMessageBox::Yes) && buttons.testFlag(QMessageBox::No))
         return m_answer;
     return buttons.testFlag(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::NoButton;
@@ -99,18 +105,18 @@ TmainFrm *TableFixture::createWindow(std::unique_ptr<QTemporaryDir> dir, const Q
         if (!file.open(QIODevice::WriteOnly) || file.write(*iniBytes) != iniBytes->size() || !file.flush())
             QTest::qFail(qPrintable(QStringLiteral("could not write %1").arg(file.fileName())), __FILE__, __LINE__);
     }
-    QObject::connect(w->gClient, &TwsHUBcli::OnDataArrived, w,
-                     [this, w](const QString &, int fromPort, const QString &tag, const QString &v1,
-                               const QString &v2, const QString &v3, const QString &v4, const QString &v5,
-                               const QString &v6) {
-                         m_clientIn[w].append(Delivered{fromPort, HubMessage{tag, {v1, v2, v3, v4, v5, v6}}});
-                     });
-    QObject::connect(w->gHost, &TwsHUBsvr::OnDataArrived, w,
-                     [this, w](const QString &, int fromPort, const QString &tag, const QString &v1,
-                               const QString &v2, const QString &v3, const QString &v4, const QString &v5,
-                               const QString &v6) {
-                         m_hostIn[w].append(Delivered{fromPort, HubMessage{tag, {v1, v2, v3, v4, v5, v6}}});
-                     });
+    // Every table the window sits at: what its player's copy and, when it hosts, its listener receive.
+    QObject::connect(w->session, &TableSession::clientCreated, w, [this, w](ClientTable *c) {
+        QObject::connect(c->connection(), &Connection::message, w,
+                         [this, w](const HubMessage &m) { m_clientIn[w].append(Delivered{0, m}); });
+        if (HubListener *listener = w->session->listener())
+            QObject::connect(listener->hub(), &TwsHUBsvr::OnDataArrived, w,
+                             [this, w](const QString &, int fromPort, const QString &tag, const QString &v1,
+                                       const QString &v2, const QString &v3, const QString &v4, const QString &v5,
+                                       const QString &v6) {
+                                 m_hostIn[w].append(Delivered{fromPort, HubMessage{tag, {v1, v2, v3, v4, v5, v6}}});
+                             });
+    });
     m_windows.append(w);
     m_slots.push_back(std::move(slot));
     if (shown) {
@@ -156,17 +162,15 @@ void TableFixture::deleteWindow(TmainFrm *w)
 bool TableFixture::host(TmainFrm *w, const QString &nick, int ms)
 {
     w->frmSetting->txtNick->setText(nick);
-    w->gHost->setPort(0);
-    w->gHost->setActive(true);
     m_host = w;
-    return waitFor([w, nick] { return w->st.hosting && w->gHost->listeningPort() > 0
-                                      && w->roster.seatOfNick(nick) == 1; },
-                   ms);
+    if (!w->startHosting(0, nick))
+        return false;
+    return waitFor([w] { return w->client() && w->client()->mySeat() == 1; }, ms);
 }
 
 int TableFixture::hostPort() const
 {
-    return m_host ? m_host->gHost->listeningPort() : 0;
+    return m_host ? m_host->session->listeningPort() : 0;
 }
 
 void TableFixture::connectGuest(TmainFrm *w, const QString &nick)
@@ -183,12 +187,13 @@ TmainFrm *TableFixture::join(const QString &nick, int ms)
     connectGuest(w, nick);
     // Seated, shown everywhere, and told every other player's credit (the last of its welcome).
     const bool seated = waitFor([this, w, nick] {
-        if (!m_host || !TuserInfo::validSeat(m_host->roster.seatOfNick(nick)) || !tableShown())
+        const TableHost *host = m_host ? m_host->tableHost() : nullptr;
+        if (!host || !TuserInfo::validSeat(host->roster().seatOfNick(nick)) || !tableShown())
             return false;
         int credits = 0;
         for (const Delivered &d : m_clientIn.value(w))
             credits += d.tag() == Tag::CREDIT ? 1 : 0;
-        return credits >= m_host->roster.seatCount() - 1;
+        return credits >= host->roster().seatCount() - 1;
     }, ms);
     return seated ? w : nullptr;
 }
@@ -221,10 +226,12 @@ QList<TmainFrm *> TableFixture::seatedWindows() const
             out.append(w);
             continue;
         }
-        if (!w->gClient->Active())
+        const ClientTable *c = w->client();
+        if (!c || !c->connection()->isOpen() || !m_host->tableHost())
             continue;
-        const int seat = m_host->roster.seatOfNick(w->st.myNick);
-        if (TuserInfo::validSeat(seat) && m_host->roster.user(seat).port == w->gClient->LocalPort())
+        const TuserInfo &roster = m_host->tableHost()->roster();
+        const int seat = roster.seatOfNick(c->myNick());
+        if (TuserInfo::validSeat(seat) && roster.user(seat).port == c->connection()->wirePort())
             out.append(w);
     }
     return out;
@@ -232,10 +239,11 @@ QList<TmainFrm *> TableFixture::seatedWindows() const
 
 int TableFixture::expectedScreenSeat(TmainFrm *viewer, const QString &nick) const
 {
-    if (!m_host)
+    if (!m_host || !m_host->tableHost() || !viewer->client())
         return 0;
-    const int m = m_host->roster.seatOfNick(viewer->st.myNick);
-    const int k = m_host->roster.seatOfNick(nick);
+    const TuserInfo &roster = m_host->tableHost()->roster();
+    const int m = roster.seatOfNick(viewer->client()->myNick());
+    const int k = roster.seatOfNick(nick);
     if (!TuserInfo::validSeat(m) || !TuserInfo::validSeat(k))
         return 0;
     return 1 + (((k - m) % 4) + 4) % 4;
@@ -256,12 +264,16 @@ QString TableFixture::shownNick(TmainFrm *viewer, int screenSeat)
 
 QString TableFixture::tableProblem(TmainFrm *w) const
 {
-    if (!m_host)
+    if (!m_host || !m_host->tableHost())
         return QStringLiteral("nobody hosts");
-    const TuserInfo &truth = m_host->roster;
-    const int m = truth.seatOfNick(w->st.myNick);
+    if (!w->client())
+        return QStringLiteral("a window at no table");
+    const TuserInfo &truth = m_host->tableHost()->roster();
+    const TuserInfo &mine = w->client()->roster();
+    const QString me = w->client()->myNick();
+    const int m = truth.seatOfNick(me);
     if (!TuserInfo::validSeat(m))
-        return QStringLiteral("'%1' holds no seat at the host").arg(w->st.myNick);
+        return QStringLiteral("'%1' holds no seat at the host").arg(me);
     for (int k = 1; k <= 4; ++k) {
         const int screen = 1 + (((k - m) % 4) + 4) % 4;
         const TuserRec &u = truth.user(k);
@@ -272,17 +284,17 @@ QString TableFixture::tableProblem(TmainFrm *w) const
         const QString want = occupied ? letterSpaced(u.nick) : kEmptySeatText;
         if (label->text() != want)
             return QStringLiteral("'%1' shows '%2' at screen seat %3, expected '%4'")
-                .arg(w->st.myNick, label->text())
+                .arg(me, label->text())
                 .arg(screen)
                 .arg(want);
-        if (occupied && w->roster.user(k).nick != u.nick)
+        if (occupied && mine.user(k).nick != u.nick)
             return QStringLiteral("'%1' has '%2' in roster seat %3, expected '%4'")
-                .arg(w->st.myNick, w->roster.user(k).nick)
+                .arg(me, mine.user(k).nick)
                 .arg(k)
                 .arg(u.nick);
-        if (!occupied && w->roster.user(k).port != -1)
+        if (!occupied && mine.user(k).port != -1)
             return QStringLiteral("'%1' still has '%2' in roster seat %3")
-                .arg(w->st.myNick, w->roster.user(k).nick)
+                .arg(me, mine.user(k).nick)
                 .arg(k);
     }
     return {};
@@ -307,9 +319,11 @@ bool TableFixture::roundTrip(TmainFrm *guest, int ms)
 {
     if (!m_host || !guest || guest == m_host)
         return false;
-    const int port = guest->gClient->LocalPort();
+    if (!guest->client() || !m_host->session->listener())
+        return false;
+    const int port = guest->client()->connection()->wirePort();
     const qsizetype before = m_hostIn.value(m_host).size();
-    if (!m_host->gHost->SendToClient(port, Tag::PING, {}, {}, {}))
+    if (!m_host->session->listener()->hub()->SendToClient(port, Tag::PING, {}, {}, {}))
         return false;
     return waitFor([this, port, before] {
         const QList<Delivered> in = m_hostIn.value(m_host);
@@ -322,13 +336,15 @@ bool TableFixture::roundTrip(TmainFrm *guest, int ms)
 
 QTcpSocket *TableFixture::clientSocketOf(TmainFrm *w)
 {
-    return w->gClient->findChild<QTcpSocket *>();
+    HubDialer *dialer = w->session->dialer();
+    return dialer ? dialer->hub()->findChild<QTcpSocket *>() : nullptr;
 }
 
 void TableFixture::freezeClient(TmainFrm *w, bool frozen)
 {
-    for (QObject *child : w->gClient->children())
-        child->blockSignals(frozen);
+    if (HubDialer *dialer = w->session->dialer())
+        for (QObject *child : dialer->hub()->children())
+            child->blockSignals(frozen);
 }
 
 QStringList TableFixture::messageTextsOf(TmainFrm *w) const

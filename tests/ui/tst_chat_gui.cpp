@@ -1,6 +1,6 @@
-// The chat panel on one window: opening and closing, sending with Enter and Alt+S, the log, colours.
-#include "game/messagerouter.h"
-#include "game/protocol.h"
+// The chat panel of a hosting window: opening and closing, sending with Enter and Alt+S, the log, colours.
+#include "client/clienttable.h"
+#include "support/dealhelpers.h"
 #include "support/tablefixture.h"
 #include "ui/chatpanel.h"
 #include "ui/mainfrm.h"
@@ -8,6 +8,7 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextEdit>
 #include <memory>
@@ -18,17 +19,14 @@ class TestChat : public QObject
 
     std::unique_ptr<TableFixture> fx;
     TmainFrm *w = nullptr;
-    QList<QColor> offered; // what the colour chooser was opened with
+    ClientTable *bob = nullptr; // another player at the table, who only talks
+    QList<QColor> offered;      // what the colour chooser was opened with
     QColor answer;
 
     QStringList logLines() const
     {
         const QString text = w->chatLog->toPlainText();
         return text.isEmpty() ? QStringList{} : text.split(QLatin1Char('\n'));
-    }
-    void type(const QString &text)
-    {
-        w->txtInput->setText(text);
     }
 
 private slots:
@@ -44,7 +42,12 @@ private slots:
     {
         fx = std::make_unique<TableFixture>();
         w = fx->newWindow();
-        w->st.myNick = QStringLiteral("Ann"); // after the settings were loaded on show
+        QVERIFY(fx->host(w, QStringLiteral("Ann")));
+        const QList<ClientTable *> quiet = DealHelpers::seatQuietPlayers(w, {QStringLiteral("Bob")});
+        QCOMPARE(quiet.size(), 1);
+        bob = quiet.first();
+        QVERIFY(bob->mySeat() != 0);
+        w->chatLog->clear();
         offered.clear();
     }
 
@@ -56,12 +59,15 @@ private slots:
 
     void openAndClose()
     {
+        QSignalSpy heard(bob, &ClientTable::systemLine);
         QVERIFY(!w->ChatDialog1->isChecked());
         QCOMPARE(w->chatPanel->width(), 0);
         w->ChatDialog1->trigger();
         QVERIFY(w->ChatDialog1->isChecked());
         QVERIFY(w->chatPanel->width() > 200);
         QCOMPARE(logLines(), QStringList({"[*] Ann enter chat"}));
+        QTRY_COMPARE(heard.size(), 1);
+        QCOMPARE(heard.at(0).at(0).toString(), QStringLiteral("[*] Ann enter chat"));
 
         // The outer widths are fixed; the frame the platform reports decides a few pixels of them.
         QVERIFY(qAbs(w->frameGeometry().width() - 640) <= 8);
@@ -72,8 +78,8 @@ private slots:
         QCOMPARE(logLines(), QStringList({"[*] Ann enter chat", "[*] Ann leave chat"}));
 
         // A closed panel still logs what arrives.
-        w->router->dispatchGameMessage("127.0.0.1", 0, Tag::CHAT, "Bob", "hi", {}, {}, {}, {});
-        QCOMPARE(logLines().last(), QStringLiteral("<Bob> hi"));
+        QVERIFY(bob->say(QStringLiteral("hi")));
+        QTRY_COMPARE(logLines().last(), QStringLiteral("<Bob> hi"));
     }
 
     void enterSends_data()
@@ -95,10 +101,17 @@ private slots:
         QFETCH(QString, left);
         w->ChatDialog1->trigger();
         w->chatLog->clear();
-        type(typed);
+        QSignalSpy heard(bob, &ClientTable::chatLine);
+        w->txtInput->setText(typed);
         QTest::keyClick(w->txtInput, Qt::Key_Return);
         QCOMPARE(logLines(), logged.isEmpty() ? QStringList{} : QStringList{logged});
         QCOMPARE(w->txtInput->text(), left);
+        if (logged.isEmpty())
+            return;
+        // The others get the line as typed.
+        QTRY_COMPARE(heard.size(), 1);
+        QCOMPARE(heard.at(0).at(0).toString(), QStringLiteral("Ann"));
+        QCOMPARE(heard.at(0).at(1).toString(), typed);
     }
 
     void altSSends()
@@ -106,7 +119,7 @@ private slots:
         w->ChatDialog1->trigger();
         QVERIFY(QTest::qWaitForWindowActive(w));
         w->chatLog->clear();
-        type("quick");
+        w->txtInput->setText(QStringLiteral("quick"));
         QTest::keyClick(w->txtInput, Qt::Key_S, Qt::AltModifier);
         QTRY_COMPARE(logLines(), QStringList({"<Ann> quick"}));
         QVERIFY(w->txtInput->text().isEmpty());
@@ -116,9 +129,9 @@ private slots:
 
     void receivedLinesAndClear()
     {
-        w->router->dispatchGameMessage("127.0.0.1", 0, Tag::SYSTEM, "[*] Bob enter chat", {}, {}, {}, {}, {});
-        w->router->dispatchGameMessage("127.0.0.1", 0, Tag::CHAT, "Bob", " <i>x</i>", {}, {}, {}, {});
-        QCOMPARE(logLines(), QStringList({"[*] Bob enter chat", "<Bob>  <i>x</i>"}));
+        QVERIFY(bob->announce(QStringLiteral("[*] Bob enter chat")));
+        QVERIFY(bob->say(QStringLiteral(" <i>x</i>")));
+        QTRY_COMPARE(logLines(), QStringList({"[*] Bob enter chat", "<Bob>  <i>x</i>"}));
         w->btnClear->setEnabled(true);
         QTest::mouseClick(w->btnClear, Qt::LeftButton);
         QVERIFY(logLines().isEmpty());

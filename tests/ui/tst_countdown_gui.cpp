@@ -1,18 +1,38 @@
-// The turn countdown: its start values, the tick, the automatic pass, the blink and the beep.
-#include "cards/playcard.h"
-#include "game/gameflow.h"
+// The turn countdown as the window shows it: the labels, the blink, the beep and the automatic pass.
+#include "client/clienttable.h"
 #include "support/dealhelpers.h"
 #include "support/tablefixture.h"
-#include "ui/countdown.h"
 #include "ui/mainfrm.h"
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
+#include <algorithm>
 #include <memory>
 
 using namespace DealHelpers;
+
+namespace {
+// Every seat's 13 cards: the given ones, then one 2 for each seat and the free cards rank by rank, so
+// that a filled hand holds few ranks and not four 2s (the fill-in of dealHands can deal a 13-card run).
+QHash<int, QStringList> wholeHands(QHash<int, QStringList> hands)
+{
+    QStringList twos, rest;
+    for (int rank = 1; rank <= 13; ++rank)
+        for (int suit = 1; suit <= 4; ++suit)
+            if (const QString c = QString::number(suit) + QString::number(rank);
+                std::none_of(hands.begin(), hands.end(), [&](const QStringList &h) { return h.contains(c); }))
+                (rank == 2 ? twos : rest) << c;
+    for (int s = 1; s <= 4; ++s)
+        if (hands[s].size() < 13 && !twos.isEmpty())
+            hands[s] << twos.takeFirst();
+    rest << twos;
+    for (int s = 1; s <= 4; ++s)
+        while (hands[s].size() < 13)
+            hands[s] << rest.takeFirst();
+    return hands;
+}
+} // namespace
 
 class TestCountdown : public QObject
 {
@@ -20,24 +40,35 @@ class TestCountdown : public QObject
 
     std::unique_ptr<TableFixture> fx;
     TmainFrm *w = nullptr;
+    QList<ClientTable *> quiet;
 
-    // The local player's turn with this hand against this table.
-    void turnWith(const QStringList &hand, const QStringList &table)
-    {
-        giveHand(w, hand);
-        putOnTable(w, table);
-        w->st.turnSeat = 1;
-        w->flow->showTurn(1);
-    }
     qint64 iconKey() const { return w->windowIcon().cacheKey(); }
+    bool labelsShown() const { return !w->txtPassCntDwn->isHidden() && !w->txtAutoPass->isHidden(); }
+    bool labelsHidden() const { return w->txtPassCntDwn->isHidden() && w->txtAutoPass->isHidden(); }
+    // The quiet player of that seat moves once its copy knows it is its turn.
+    bool moveFor(int seat, const QStringList &cards)
+    {
+        for (ClientTable *p : quiet)
+            if (p->mySeat() == seat)
+                return TableFixture::waitFor([p] { return p->myTurn(); }) && throwFor(w, p, cards);
+        return false;
+    }
+    // A deal in which Ann (holding "43", the lowest card) moves first; true on her turn.
+    bool annLeads()
+    {
+        return dealHands(w, wholeHands({{1, {"43"}}, {2, {"12"}}}))
+               && TableFixture::waitFor([this] { return w->client()->myTurn() && w->btnPass->isEnabled(); });
+    }
 
 private slots:
     void init()
     {
         fx = std::make_unique<TableFixture>();
         w = fx->newWindow();
-        seatLocally(w, "Ann", {{"Ann", 1}, {"Bob", 2}});
-        playLocally(w);
+        QVERIFY(fx->host(w, QStringLiteral("Ann")));
+        quiet = seatQuietPlayers(w, {QStringLiteral("Bob"), QStringLiteral("Cid"), QStringLiteral("Dan")});
+        QCOMPARE(quiet.size(), 3);
+        w->restoreIcon();
     }
 
     void cleanup()
@@ -46,154 +77,88 @@ private slots:
         fx.reset();
     }
 
-    void startValues_data()
+    // The start value the model chose is shown; the labels go with the turn and come back with it.
+    void labelsFollowTheTurn()
     {
-        QTest::addColumn<QStringList>("hand");
-        QTest::addColumn<QStringList>("table");
-        QTest::addColumn<QString>("start");
-        QTest::newRow("clear table") << QStringList{"12"} << QStringList{} << "60";
-        QTest::newRow("two cards against three") << QStringList{"13", "14"} << QStringList{"25", "35", "45"} << "3";
-        QTest::newRow("five cards against a triple")
-            << QStringList{"13", "14", "15", "16", "17"} << QStringList{"25", "35", "45"} << "60";
-        QTest::newRow("single Spade 2") << QStringList{"22", "32", "42", "11"} << QStringList{"12"} << "3";
-        QTest::newRow("pair led by the Spade 2") << QStringList{"22", "32", "42"} << QStringList{"12", "22"} << "3";
-        QTest::newRow("last card weaker than the table") << QStringList{"113"} << QStringList{"41"} << "3";
-        QTest::newRow("last card stronger than the table") << QStringList{"42"} << QStringList{"11"} << "60";
-        QTest::newRow("two cards against a single") << QStringList{"13", "14"} << QStringList{"11"} << "60";
+        w->client()->setCountdownTickMs(600000); // no tick while the test looks
+        QVERIFY(labelsHidden());
+        QVERIFY(annLeads());
+        QVERIFY(labelsShown());
+        QCOMPARE(w->txtPassCntDwn->text(), QStringLiteral("60"));
+
+        QVERIFY(clickCards(w, {"43"}));
+        QTest::mouseClick(w->btnThrow, Qt::LeftButton);
+        QVERIFY(labelsHidden());
+        QVERIFY(!w->client()->countdownRunning());
+
+        // Back with the Spade 2 on the table, which nothing beats: three seconds.
+        QVERIFY(moveFor(2, {"12"}));
+        QVERIFY(moveFor(3, {}));
+        QVERIFY(moveFor(4, {}));
+        QVERIFY(TableFixture::waitFor([this] { return w->client()->myTurn(); }));
+        QVERIFY(labelsShown());
+        QCOMPARE(w->txtPassCntDwn->text(), QStringLiteral("3"));
     }
 
-    void startValues()
+    // Every second of the own turn shows the seconds left, beeps (while "Beep on turn" is checked)
+    // and swaps the task-bar icon between normal and blank.
+    void ticksBlinkAndBeep()
     {
-        QFETCH(QStringList, hand);
-        QFETCH(QStringList, table);
-        QFETCH(QString, start);
-        turnWith(hand, table);
-        QCOMPARE(w->txtPassCntDwn->text(), start);
-        QVERIFY(!w->txtPassCntDwn->isHidden());
-        QVERIFY(!w->txtAutoPass->isHidden());
-        QVERIFY(w->autoPass->isActive());
-        // The pure rule agrees with what the table shows.
-        const TPlayCard *t1 = w->tableSlot(1);
-        const QString t1Code = table.isEmpty() ? QString() : t1->GetCardCode();
-        QCOMPARE(TCountdown::startValue(hand.size(), table.size(), t1Code, hand.first(),
-                                        w->CardEng1.CardValue(t1Code), w->CardEng1.CardValue(hand.first())),
-                 start.toInt());
-    }
-
-    void lastTickPasses()
-    {
-        w->restoreIcon();
         const qint64 normal = iconKey();
-        turnWith({"13", "14"}, {"11"});
-        w->countdown->autoPassTimer(); // the next blink phase would be the blank icon
-        w->txtPassCntDwn->setText("1");
-        w->countdown->autoPassTimer();
-        QCOMPARE(w->txtPassCntDwn->text(), QStringLiteral("0"));
+        QVERIFY(w->BeepOnTurn1->isChecked());
+        QStringList shown;
+        QList<bool> blank;
+        QList<int> beeps;
+        QObject watch; // ends the watching with the test
+        connect(w->client(), &ClientTable::countdownChanged, &watch, [&](int left) {
+            if (left == 60)
+                return; // the start, not a tick
+            shown << w->txtPassCntDwn->text();
+            blank << (iconKey() != normal);
+            beeps << w->beepCount();
+            if (shown.size() == 4)
+                w->BeepOnTurn1->trigger();
+        });
+        w->client()->setCountdownTickMs(20);
+        QVERIFY(annLeads());
+        QVERIFY(TableFixture::waitFor([&] { return shown.size() >= 6; }));
+        QCOMPARE(shown.mid(0, 6), QStringList({"59", "58", "57", "56", "55", "54"}));
+        // One second normal, one second blank, whatever phase the blink had before.
+        QVERIFY2(blank.mid(0, 6) == QList<bool>({false, true, false, true, false, true})
+                     || blank.mid(0, 6) == QList<bool>({true, false, true, false, true, false}),
+                 qPrintable(QString::number(blank.count(true))));
+        for (int i = 1; i < 4; ++i)
+            QCOMPARE(beeps.at(i), beeps.at(i - 1) + 1);
+        QVERIFY(!w->BeepOnTurn1->isChecked());
+        QCOMPARE(beeps.at(5), beeps.at(3));
+    }
+
+    void lastTickPassesAndRestoresTheIcon()
+    {
+        const qint64 normal = iconKey();
+        w->client()->setCountdownTickMs(5);
+        QVERIFY(annLeads());
+        QVERIFY(TableFixture::waitFor([this] { return !w->passLabel(1)->isHidden() && w->client()->turnSeat() == 2; }));
+        QVERIFY(labelsHidden());
         QVERIFY(!w->btnPass->isEnabled());
         QVERIFY(!w->btnThrow->isEnabled());
-        QVERIFY(!w->passLabel(1)->isHidden());
-        QVERIFY(w->txtPassCntDwn->isHidden());
-        QVERIFY(w->txtAutoPass->isHidden());
-        QVERIFY(!w->autoPass->isActive());
         // The countdown is over: the task bar keeps the normal icon, not the blank phase.
         QCOMPARE(iconKey(), normal);
     }
 
-    void lastTickWithoutPassButtonStops()
+    void stoppedDealHidesTheCountdown()
     {
-        turnWith({"13", "14"}, {"11"});
-        w->btnPass->setEnabled(false);
-        w->txtPassCntDwn->setText("1");
-        w->countdown->autoPassTimer();
-        QCOMPARE(w->txtPassCntDwn->text(), QStringLiteral("0"));
-        QVERIFY(w->passLabel(1)->isHidden());
-        QVERIFY(!w->autoPass->isActive());
-    }
-
-    // Three seconds are three ticks of a one-second timer; each tick comes here as the timer gives it,
-    // without waiting out its second.
-    void threeSecondsThenAutomaticPass()
-    {
-        turnWith({"13"}, {"12"});
-        QCOMPARE(w->txtPassCntDwn->text(), QStringLiteral("3"));
-        for (const char *left : {"2", "1", "0"}) {
-            QVERIFY(w->autoPass->isActive());
-            QCOMPARE(w->autoPass->interval(), 1000);
-            QVERIFY(w->passLabel(1)->isHidden());
-            QVERIFY(w->btnPass->isEnabled());
-            QVERIFY(QMetaObject::invokeMethod(w->autoPass, "timeout"));
-            QCOMPARE(w->txtPassCntDwn->text(), QString::fromLatin1(left));
-        }
-        QVERIFY(!w->passLabel(1)->isHidden());
-        QVERIFY(!w->btnPass->isEnabled());
-        QVERIFY(!w->autoPass->isActive());
-    }
-
-    void blinkAndBeep()
-    {
-        w->restoreIcon();
         const qint64 normal = iconKey();
-        turnWith({"13", "14"}, {});
-        QVERIFY(w->BeepOnTurn1->isChecked());
-        QList<bool> blank;
-        const int beeps = w->beepCount();
-        for (int i = 0; i < 4; ++i) {
-            w->countdown->autoPassTimer();
-            blank << (iconKey() != normal);
-        }
-        QCOMPARE(w->beepCount(), beeps + 4);
-        // One second normal, one second blank, whatever phase the blink had before.
-        QVERIFY(blank == QList<bool>({false, true, false, true}) || blank == QList<bool>({true, false, true, false}));
-        QCOMPARE(w->txtPassCntDwn->text(), QStringLiteral("56"));
-        QVERIFY(w->autoPass->isActive());
-
-        w->BeepOnTurn1->trigger();
-        QVERIFY(!w->BeepOnTurn1->isChecked());
-        w->countdown->autoPassTimer();
-        QCOMPARE(w->beepCount(), beeps + 4);
-    }
-
-    void turnMovingAwayDuringTickStopsIt()
-    {
-        turnWith({"13", "14"}, {});
-        // A move elsewhere arrives while the tick lets messages run.
-        QTimer::singleShot(0, w, [this] { w->flow->onWhoseTurn("Bob"); });
-        w->countdown->autoPassTimer();
-        QCOMPARE(w->st.turnSeat, 2);
-        QVERIFY(!w->autoPass->isActive());
-        QVERIFY(w->txtPassCntDwn->isHidden());
-        QVERIFY(!w->btnPass->isEnabled());
-    }
-
-    void newTurnDuringTickRestarts()
-    {
-        turnWith({"13", "14"}, {});
-        w->txtPassCntDwn->setText("1");
-        // The tick passes; while it lets messages run, the turn comes back with a single on the table.
-        QTimer::singleShot(0, w, [this] {
-            w->flow->applyThrow(localPort(2), "Bob", 1, "41#");
-            w->flow->onWhoseTurn("Ann");
-        });
-        w->countdown->autoPassTimer();
-        QCOMPARE(w->st.turnSeat, 1);
-        QVERIFY(w->btnPass->isEnabled());
-        QCOMPARE(w->txtPassCntDwn->text(), QStringLiteral("60"));
-        QVERIFY(!w->txtPassCntDwn->isHidden());
-        QVERIFY(w->autoPass->isActive());
-    }
-
-    void stopHidesEverything()
-    {
-        turnWith({"13", "14"}, {});
-        w->countdown->autoPassTimer();
-        w->countdown->autoPassTimer();
-        w->countdown->stop();
-        QVERIFY(!w->autoPass->isActive());
-        QVERIFY(w->txtPassCntDwn->isHidden());
-        QVERIFY(w->txtAutoPass->isHidden());
-        const qint64 afterStop = iconKey();
-        w->restoreIcon();
-        QCOMPARE(iconKey(), afterStop);
+        w->client()->setCountdownTickMs(20);
+        QVERIFY(annLeads());
+        // Stopped in a blank phase of the icon.
+        QVERIFY(TableFixture::waitFor([&] { return iconKey() != normal; }));
+        QVERIFY(w->btnStop->isEnabled());
+        QTest::mouseClick(w->btnStop, Qt::LeftButton); // answered Yes by the fixture
+        QVERIFY(TableFixture::waitFor([this] { return !w->client()->inDeal(); }));
+        QVERIFY(labelsHidden());
+        QVERIFY(!w->client()->countdownRunning());
+        QCOMPARE(iconKey(), normal);
     }
 };
 

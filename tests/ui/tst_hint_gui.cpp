@@ -1,80 +1,96 @@
 // The hint: on the own turn it raises a throw the rules accept and "Throw Card" throws it, or
 // says "Pass"; outside the own turn there is none.
-#include "bot/combos.h"
-#include "game/gameflow.h"
-#include "rules/handhandling.h"
+#include "client/clienttable.h"
 #include "support/dealhelpers.h"
+#include "support/tablefixture.h"
 #include "ui/hint.h"
 #include "ui/mainfrm.h"
 #include <QAction>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <memory>
 
 using namespace DealHelpers;
+
+namespace {
+// Every seat's 13 cards: the given ones, then one 2 for each seat and the free cards rank by rank, so
+// that a filled hand holds few ranks and not four 2s (the fill-in of dealHands can deal a 13-card run).
+QHash<int, QStringList> wholeHands(QHash<int, QStringList> hands)
+{
+    QStringList twos, rest;
+    for (int rank = 1; rank <= 13; ++rank)
+        for (int suit = 1; suit <= 4; ++suit)
+            if (const QString c = QString::number(suit) + QString::number(rank);
+                std::none_of(hands.begin(), hands.end(), [&](const QStringList &h) { return h.contains(c); }))
+                (rank == 2 ? twos : rest) << c;
+    for (int s = 1; s <= 4; ++s)
+        if (hands[s].size() < 13 && !twos.isEmpty())
+            hands[s] << twos.takeFirst();
+    rest << twos;
+    for (int s = 1; s <= 4; ++s)
+        while (hands[s].size() < 13)
+            hands[s] << rest.takeFirst();
+    return hands;
+}
+} // namespace
 
 class TestHint : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<TableFixture> fx;
     TmainFrm *w = nullptr;
-    QTemporaryDir dir;
-
-    void takeTurn()
-    {
-        w->st.turnSeat = 1;
-        w->flow->showTurn(1);
-    }
+    QList<ClientTable *> quiet;
 
 private slots:
     void init()
     {
-        w = new TmainFrm;
-        w->programDir = dir.path() + QLatin1Char('/');
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w));
-        seatLocally(w, QStringLiteral("Ann"),
-                    {{QStringLiteral("Ann"), 1}, {QStringLiteral("Bob"), 2}, {QStringLiteral("Cid"), 3},
-                     {QStringLiteral("Dan"), 4}});
-        playLocally(w);
+        fx = std::make_unique<TableFixture>();
+        w = fx->newWindow();
+        QVERIFY(fx->host(w, QStringLiteral("Ann")));
+        // No automatic pass while a test looks at the turn.
+        w->client()->setCountdownTickMs(600000);
+        quiet = seatQuietPlayers(w, {QStringLiteral("Bob"), QStringLiteral("Cid"), QStringLiteral("Dan")});
+        QCOMPARE(quiet.size(), 3);
     }
 
     void cleanup()
     {
-        delete w;
         w = nullptr;
+        fx.reset();
     }
 
     void hintRaisesAThrowThatThrowCardThrows()
     {
-        giveHand(w, {"13", "23", "15", "25", "35", "19", "110", "211", "312", "41"});
         QVERIFY(!w->Hint1->isEnabled());
         QVERIFY(!w->hint->give());
-        QVERIFY(raisedOf(w).isEmpty());
-
-        takeTurn();
-        QVERIFY(w->Hint1->isEnabled());
+        // "43", the lowest card, gives Ann the first turn.
+        const QStringList mine{"43", "13", "23", "15", "25", "35", "19", "110", "211", "312", "41", "48", "49"};
+        QVERIFY(dealHands(w, wholeHands({{1, mine}})));
+        QVERIFY(TableFixture::waitFor([this] { return w->Hint1->isEnabled(); }));
+        QVERIFY(w->client()->myTurn());
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w));
         QTest::keyClick(w, Qt::Key_H, Qt::ControlModifier);
         const QStringList raised = raisedOf(w);
         QVERIFY(!raised.isEmpty());
-        TMoveGenerator moves(w->rules);
-        QVERIFY(moves.accepts(BotCombos::tableCombo(raised), {}));
+        QCOMPARE(w->client()->checkPlay(raised), Refusal::None);
         QVERIFY(tableOf(w).isEmpty()); // nothing thrown yet
 
         QTest::mouseClick(w->btnThrow, Qt::LeftButton);
-        QCOMPARE(BotCards::maskOf(tableOf(w)), BotCards::maskOf(raised));
+        QCOMPARE(tableOf(w), raised);
         QVERIFY(!w->Hint1->isEnabled());
     }
 
     void hintSaysPassWhenNothingBeats()
     {
-        giveHand(w, {"13", "23", "15"});
-        const QString top = BotCards::codeOfIndex(51);
-        putOnTable(w, {top});
-        w->table.setTableCards({top}, 2);
-        takeTurn();
+        // Dan, before Ann, leads the Spade 2, which no single beats.
+        QVERIFY(dealHands(w, wholeHands({{4, {"43", "12"}}, {1, {"13", "23", "15"}}})));
+        const auto dan = *std::find_if(quiet.begin(), quiet.end(), [](ClientTable *p) { return p->mySeat() == 4; });
+        QVERIFY(TableFixture::waitFor([dan] { return dan->myTurn(); }));
+        QVERIFY(throwFor(w, dan, {"12"}));
+        QVERIFY(TableFixture::waitFor([this] { return w->Hint1->isEnabled(); }));
         QVERIFY(w->hint->give());
         QVERIFY(raisedOf(w).isEmpty());
         QCOMPARE(w->statusText(), QStringLiteral("Pass"));

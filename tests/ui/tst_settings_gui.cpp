@@ -1,10 +1,11 @@
 // The connection dialog: its form, the port check, CONNECT and HOST, Disconnect, and the settings file.
+#include "client/clienttable.h"
 #include "game/protocol.h"
-#include "hub/hubclient.h"
-#include "hub/hubserver.h"
+#include "host/tablehost.h"
 #include "support/tablefixture.h"
 #include "ui/frmsetting.h"
 #include "ui/mainfrm.h"
+#include "ui/tablesession.h"
 
 #include <QAction>
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSysInfo>
 #include <QTcpServer>
 #include <QTest>
 
@@ -121,7 +123,7 @@ void TestSettings::nickTypingIsLimitedButLoadedNickShownWhole()
     TmainFrm *w = t.newWindowWithSettings("[CONNECTION]\nNICK=" + longNick.toLatin1() + "\n");
     QLineEdit *nick = w->frmSetting->txtNick;
     QCOMPARE(nick->text(), longNick);
-    QCOMPARE(w->st.myNick, longNick);
+    QCOMPARE(w->frmSetting->nick(), longNick);
 
     // A long nick can be shortened key by key, but not lengthened.
     w->frmSetting->show();
@@ -207,11 +209,11 @@ void TestSettings::connectRefusesBlankNickOrHost()
     QCOMPARE(t.messageTextsOf(w), QStringList(QStringLiteral(" NICK & HOST cannot be blank !")));
     QCOMPARE(t.messagesOf(w)[0].icon, QMessageBox::Critical);
     QCOMPARE(w->frmSetting->txtPort->text(), QStringLiteral("nonsense"));
-    QVERIFY(!w->gClient->Active());
+    QVERIFY(!w->session->active());
     QVERIFY(w->frmSetting->isVisible());
     // Taken before the check.
-    QCOMPARE(w->st.myNick, nick);
-    QCOMPARE(w->gClient->Host(), host);
+    QCOMPARE(w->frmSetting->nick(), nick);
+    QCOMPARE(w->frmSetting->host(), host);
 }
 
 void TestSettings::connectTakesNickAndHostEvenWhenRefused()
@@ -225,7 +227,7 @@ void TestSettings::connectTakesNickAndHostEvenWhenRefused()
     w->frmSetting->txtPort->setText(QStringLiteral("99999"));
     w->frmSetting->btnConnect->click();
     QCOMPARE(t.messageTextsOf(w), QStringList(QStringLiteral("Port must be within 1-65535 !")));
-    QVERIFY(!w->gClient->Active());
+    QVERIFY(!w->session->active());
     QVERIFY(w->frmSetting->isVisible());
 
     // Ending the program keeps the refused nick and host, and the port that was last in use.
@@ -236,10 +238,9 @@ void TestSettings::connectTakesNickAndHostEvenWhenRefused()
     QCOMPARE(again->frmSetting->txtNick->text(), QStringLiteral("Zoe"));
     QCOMPARE(again->frmSetting->txtHOST->text(), QStringLiteral("tablehost"));
     QCOMPARE(again->frmSetting->txtPort->text(), QStringLiteral("110"));
-    QCOMPARE(again->st.myNick, QStringLiteral("Zoe"));
-    QCOMPARE(again->gClient->Host(), QStringLiteral("tablehost"));
-    QCOMPARE(again->gClient->Port(), 110);
-    QCOMPARE(again->gHost->Port(), 110);
+    QCOMPARE(again->frmSetting->nick(), QStringLiteral("Zoe"));
+    QCOMPARE(again->frmSetting->host(), QStringLiteral("tablehost"));
+    QCOMPARE(again->frmSetting->port(), 110);
 }
 
 void TestSettings::connectStoresPortAsDecimal()
@@ -256,16 +257,17 @@ void TestSettings::connectStoresPortAsDecimal()
     g->frmSetting->btnConnect->click();
     QCOMPARE(g->frmSetting->txtPort->text(), QString::number(t.hostPort()));
     QVERIFY(!g->frmSetting->isVisible());
-    QVERIFY(g->gClient->Active());
-    QVERIFY(t.waitFor([&] { return h->roster.seatOfNick(QStringLiteral("Ann")) == 3 && t.tableShown(); }));
+    QVERIFY(g->session->active());
+    QVERIFY(t.waitFor([&] { return h->tableHost()->roster().seatOfNick(QStringLiteral("Ann")) == 3 && t.tableShown(); }));
     QVERIFY(!g->mnuSetting->isEnabled());
     QVERIFY(g->mnuDisconn->isEnabled());
 
     // A second CONNECT while connected does nothing.
     g->frmSetting->txtNick->setText(QStringLiteral("Other"));
     g->frmSetting->btnConnect->click();
-    QCOMPARE(g->st.myNick, QStringLiteral("Ann"));
-    QCOMPARE(g->roster.seatOfNick(QStringLiteral("Ann")), 3);
+    QCOMPARE(g->client()->myNick(), QStringLiteral("Ann"));
+    QCOMPARE(g->client()->mySeat(), 3);
+    QCOMPARE(h->tableHost()->roster().seatCount(), 2);
 
     t.reopenWindow(g);
     QVERIFY(fileLines(dir + QStringLiteral("Quadrix.INI")).contains(QStringLiteral("PORT=") + QString::number(t.hostPort())));
@@ -285,20 +287,19 @@ void TestSettings::hostStartsListeningOnTypedPort()
     w->frmSetting->txtPort->setText(QStringLiteral(" 0") + QString::number(port));
     w->frmSetting->btnHost->click();
     QCOMPARE(w->frmSetting->txtPort->text(), QString::number(port));
-    QVERIFY(t.waitFor([&] { return w->st.hosting; }));
-    QVERIFY(w->gHost->Active());
+    QVERIFY(w->session->hosting());
     QVERIFY(!w->frmSetting->isVisible());
-    QCOMPARE(w->gHost->listeningPort(), port);
-    QCOMPARE(w->gClient->Port(), port);
-    QCOMPARE(w->gClient->Host(), QStringLiteral("somewhere"));
-    QCOMPARE(w->st.myNick, QStringLiteral("Hank"));
-    QCOMPARE(w->roster.seatOfNick(QStringLiteral("Hank")), 1);
-    QCOMPARE(w->st.myPort, 0);
+    QCOMPARE(w->session->listeningPort(), port);
+    QCOMPARE(w->frmSetting->port(), port);
+    QCOMPARE(w->frmSetting->host(), QStringLiteral("somewhere"));
+    QVERIFY(t.waitFor([&] { return w->client()->mySeat() == 1; }));
+    QCOMPARE(w->client()->myNick(), QStringLiteral("Hank"));
+    QCOMPARE(w->client()->myPort(), 0);
 
     // HOST again while hosting changes nothing.
     w->frmSetting->txtPort->setText(QStringLiteral("1"));
     w->frmSetting->btnHost->click();
-    QCOMPARE(w->gHost->listeningPort(), port);
+    QCOMPARE(w->session->listeningPort(), port);
 
     t.reopenWindow(w);
     QCOMPARE(fileLines(dir + QStringLiteral("Quadrix.INI")),
@@ -315,8 +316,7 @@ void TestSettings::hostRefusesBadPort()
     w->frmSetting->btnHost->click();
     QCOMPARE(t.messageTextsOf(w), QStringList(QStringLiteral("Port must be within 1-65535 !")));
     QCOMPARE(w->frmSetting->txtPort->text(), QStringLiteral("0"));
-    QVERIFY(!w->gHost->Active());
-    QVERIFY(!w->st.hosting);
+    QVERIFY(!w->session->active());
     QVERIFY(w->frmSetting->isVisible());
 }
 
@@ -329,22 +329,25 @@ void TestSettings::disconnectEndsHostingAndConnection()
     QVERIFY(g);
 
     g->mnuDisconn->trigger();
-    QVERIFY(!g->gClient->Active());
+    QVERIFY(t.waitFor([&] { return !g->session->active(); }));
+    // As before the rewiring, the guest's own end is told like any lost connection.
+    QCOMPARE(t.messagesOf(g).size(), 1);
+    QVERIFY(t.messageTextsOf(g)[0].startsWith(QStringLiteral(" Disconnected from 127.0.0.1 : ")));
+    QCOMPARE(g->statusText(), QLatin1Char(' ') + t.messageTextsOf(g)[0]);
     QVERIFY(!g->mnuDisconn->isEnabled());
     QVERIFY(g->mnuSetting->isEnabled());
-    QVERIFY(t.waitFor([&] { return h->roster.seatCount() == 1; }));
+    QVERIFY(t.waitFor([&] { return h->tableHost()->roster().seatCount() == 1; }));
 
     TmainFrm *g2 = t.join(QStringLiteral("Bob"));
     QVERIFY(g2);
     h->mnuDisconn->trigger();
-    QVERIFY(!h->gHost->Active());
-    QVERIFY(!h->st.hosting);
+    QVERIFY(!h->session->active());
     QVERIFY(!h->mnuDisconn->isEnabled());
     QVERIFY(h->mnuSetting->isEnabled());
     QCOMPARE(h->statusText(), QStringLiteral(" Connection closed."));
     QCOMPARE(h->nickLabel(1)->text(), kEmptySeatText);
     // The guest loses its connection and is told so.
-    QVERIFY(t.waitFor([&] { return !g2->gClient->Active(); }));
+    QVERIFY(t.waitFor([&] { return !g2->session->active(); }));
     QVERIFY(t.messageTextsOf(g2).value(0).startsWith(QStringLiteral(" Disconnected from 127.0.0.1 : ")));
 }
 
@@ -397,14 +400,13 @@ void TestSettings::loadsWhateverTheFileHolds()
     TableFixture t;
     TmainFrm *w = present ? t.newWindowWithSettings(bytes) : t.newWindow();
     if (nick == QStringLiteral("*"))
-        nick = w->gHost->LocalHostName();
+        nick = QSysInfo::machineHostName();
     QCOMPARE(w->frmSetting->txtNick->text(), nick);
     QCOMPARE(w->frmSetting->txtHOST->text(), host);
     QCOMPARE(w->frmSetting->txtPort->text(), QString::number(port));
-    QCOMPARE(w->st.myNick, nick);
-    QCOMPARE(w->gClient->Host(), host);
-    QCOMPARE(w->gClient->Port(), port);
-    QCOMPARE(w->gHost->Port(), port);
+    QCOMPARE(w->frmSetting->nick(), nick);
+    QCOMPARE(w->frmSetting->host(), host);
+    QCOMPARE(w->frmSetting->port(), port);
     QVERIFY(t.messagesOf(w).isEmpty());
 
     // Whatever was read is written back as a sound file.
@@ -413,7 +415,7 @@ void TestSettings::loadsWhateverTheFileHolds()
     QVERIFY(QFile::exists(dir + QStringLiteral("Quadrix.INI")));
     QCOMPARE(again->frmSetting->txtNick->text(), nick);
     QCOMPARE(again->frmSetting->txtHOST->text(), host);
-    QCOMPARE(again->gClient->Port(), port);
+    QCOMPARE(again->frmSetting->port(), port);
 }
 
 void TestSettings::unwritableFileIsReported()

@@ -1,5 +1,8 @@
 #pragma once
-// The local player's hand: raising cards, sorting, throwing, closing the gaps.
+// The own hand as the window holds it (the order the player sorted it in, the raised cards), and the
+// buttons that act at the table: they become the client model's actions, or the owner's rights at a
+// table this window hosts.
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -16,13 +19,19 @@ public:
     void btnSortNClick();
     void btnSortFClick();
     void btnThrowClick();
-    void compactHand();
-    void showHand(bool faceUp);
+    void btnPassClick();
+    void btnNewClick();
+    void btnStopClick();
+    void btnPingClick();
+    // A new deal: the hand comes sorted by number, nothing raised.
+    void newHand(const QStringList &codes);
+    // Shows the model's hand in the window's order: cards gone leave no gap, new ones come last.
+    void showHand(const QStringList &codes, bool faceUp);
     int countPlayerCards(int seat) const;
 
     QStringList handCodes() const;       // codes of the visible own slots, in slot order
     QStringList selectionCodes() const;  // codes of the visible raised own slots, in slot order
-    QStringList tableCodes() const;      // codes of the visible table slots from "outC1" on
+    int selectedCount() const { return int(m_raised.size()); }
     static bool isRaised(const TPlayCard *slot);
     // Sets or clears the raised mark and puts the slot at the matching height.
     static void setRaised(TPlayCard *slot, bool up);
@@ -33,5 +42,6 @@ public:
 private:
     void sortHand(bool byNumber);
     TmainFrm &w;
-    bool m_throwing = false;
+    QStringList m_order;     // the own cards in the order shown
+    QSet<QString> m_raised;  // raised cards, at most five
 };

@@ -1,4 +1,4 @@
-#include "cards/playcard.h"
+#include "ui/playcard.h"
 #include "ui/pictures.h"
 #include <QEnterEvent>
 #include <QMouseEvent>
