@@ -73,13 +73,11 @@ QStringList ClientTable::takeDealtCards()
     return own;
 }
 
-void ClientTable::startDeal()
+QStringList ClientTable::enterDeal(const std::array<int, 5> &counts)
 {
-    const int mine = mySeat();
-    if (mine == 0)
-        return;
     ++m_dealSerial;
     m_endPause->stop();
+    m_countdown->stop();
     m_turnHeld = false;
     m_heldTurnNick.clear();
     m_moveSeen = true;
@@ -88,14 +86,23 @@ void ClientTable::startDeal()
     m_mayAskNext = false;
     m_inDeal = true;
     // This copy sees its own hand and only the size of the others.
+    const int mine = mySeat();
     const QStringList own = takeDealtCards();
     for (int s = 1; s <= 4; ++s) {
         if (s == mine)
             m_table.setHand(s, own);
         else
-            m_table.setHiddenHand(s, m_table.seated(s) ? 13 : 0);
+            m_table.setHiddenHand(s, m_table.seated(s) ? counts[size_t(s)] : 0);
     }
     m_table.startPlay();
+    return own;
+}
+
+void ClientTable::startDeal()
+{
+    if (mySeat() == 0)
+        return;
+    const QStringList own = enterDeal({0, 13, 13, 13, 13});
     emit dealStarted();
     emit handChanged();
     if (!m_inDeal)
@@ -120,27 +127,9 @@ void ClientTable::claimIfWonAsDealt(const QStringList &own)
 void ClientTable::resumeDeal(const HubMessage &m)
 {
     const std::optional<TTableSnapshot> snapshot = parseTableSnapshot(m.value[0], m.value[1], m.value[2], m.value[3]);
-    const int mine = mySeat();
-    if (!snapshot || mine == 0)
+    if (!snapshot || mySeat() == 0)
         return;
-    ++m_dealSerial;
-    m_endPause->stop();
-    m_countdown->stop();
-    m_turnHeld = false;
-    m_heldTurnNick.clear();
-    m_moveSeen = true;
-    m_turnUnsure = false;
-    m_turnSeat = 0;
-    m_mayAskNext = false;
-    m_inDeal = true;
-    const QStringList own = takeDealtCards();
-    for (int s = 1; s <= 4; ++s) {
-        if (s == mine)
-            m_table.setHand(s, own);
-        else
-            m_table.setHiddenHand(s, m_table.seated(s) ? snapshot->counts[size_t(s)] : 0);
-    }
-    m_table.startPlay();
+    const QStringList own = enterDeal(snapshot->counts);
     m_table.setTableCards(snapshot->tableCards, m_roster.seatOfNick(snapshot->thrower));
     for (const QString &nick : snapshot->passed)
         m_table.markPassed(m_roster.seatOfNick(nick));

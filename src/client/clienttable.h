@@ -122,6 +122,9 @@ private:
     // clientdeal.cpp: the deal, the turn, moves, the end of a deal
     void onCard(const QString &nick, const QString &position, const QString &code);
     QStringList takeDealtCards();
+    // A deal begins on this copy (dealt or resumed): the own hand from the dealt cards, the others
+    // counted; returns the own hand.
+    QStringList enterDeal(const std::array<int, 5> &counts);
     void startDeal();
     void resumeDeal(const HubMessage &m);
     void claimIfWonAsDealt(const QStringList &own);

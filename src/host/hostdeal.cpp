@@ -182,7 +182,6 @@ void TableHost::endDeal(int winner, const Connection *claimant)
     if (!announceFirst)
         sendAll(over, claimant);
     m_table.endDeal(winner);
-    m_lastWinner = winner;
     setPhase(Phase::DealOver);
     emit noted(QStringLiteral("Deal %1 won by %2 (+%3)").arg(m_dealsStarted).arg(nickOf(winner)).arg(settled.pool));
     m_endPause->start(m_endPauseMs);

@@ -134,7 +134,6 @@ private:
     QSet<const Connection *> m_droppingOnPurpose;
     Phase m_phase = Phase::Waiting;
     int m_dealsStarted = 0;
-    int m_lastWinner = 0;
     QStringList m_nextDeck;
 
     QTimer *m_deadline;

@@ -36,15 +36,6 @@ struct LocalGuest
     }
 };
 
-// Every seat's 13 cards, dealt round by round as the host draws them.
-QStringList stackedDeck(const std::array<QStringList, 5> &hands)
-{
-    QStringList deck;
-    for (int k = 0; k < 13; ++k)
-        for (int s = 1; s <= 4; ++s)
-            deck << hands[size_t(s)].at(k);
-    return deck;
-}
 
 // Seat 1 gets the four 2s; the rest of the deck goes round in suit order.
 std::array<QStringList, 5> handsWithFourTwos()

@@ -1,6 +1,7 @@
 #include "support/dealhelpers.h"
 #include "client/clienttable.h"
 #include "host/tablehost.h"
+#include "support/localtable.h"
 #include "support/rawpeer.h"
 #include "ui/handhandling.h"
 #include "ui/mainfrm.h"
@@ -31,24 +32,25 @@ bool dealHands(TmainFrm *host, const QHash<int, QStringList> &hands)
     TableHost *table = host->tableHost();
     if (!table)
         return false;
-    QStringList rest;
-    for (int suit = 1; suit <= 4; ++suit)
-        for (int rank = 1; rank <= 13; ++rank)
-            rest << QString::number(suit) + QString::number(rank);
-    for (const QStringList &hand : hands)
-        for (const QString &c : hand)
-            rest.removeOne(c);
+    // The free cards go out one 2 a seat first, then rank by rank: a filled hand holds few ranks, so
+    // it neither runs through all thirteen nor holds the four 2s, and nobody wins as dealt.
+    QStringList twos, rest;
+    for (int rank = 1; rank <= 13; ++rank)
+        for (int suit = 1; suit <= 4; ++suit)
+            if (const QString c = QString::number(suit) + QString::number(rank);
+                std::none_of(hands.begin(), hands.end(), [&](const QStringList &h) { return h.contains(c); }))
+                (rank == 2 ? twos : rest) << c;
     std::array<QStringList, 5> bySeat;
     for (int s = 1; s <= 4; ++s) {
         bySeat[size_t(s)] = hands.value(s);
+        if (bySeat[size_t(s)].size() < 13 && !twos.isEmpty())
+            bySeat[size_t(s)] << twos.takeFirst();
+    }
+    rest << twos;
+    for (int s = 1; s <= 4; ++s)
         while (bySeat[size_t(s)].size() < 13)
             bySeat[size_t(s)] << rest.takeFirst();
-    }
-    QStringList deck;
-    for (int k = 0; k < 13; ++k)
-        for (int s = 1; s <= 4; ++s)
-            deck << bySeat[size_t(s)].at(k);
-    table->setNextDeck(deck);
+    table->setNextDeck(Stress::stackedDeck(bySeat));
     if (!table->deal())
         return false;
     return Stress::waitUntil([host] { return host->client()->inDeal() && handOf(host).size() == 13; });
@@ -56,6 +58,9 @@ bool dealHands(TmainFrm *host, const QHash<int, QStringList> &hands)
 
 bool throwFor(TmainFrm *host, ClientTable *player, const QStringList &cards)
 {
+    // The player's copy may not have heard its turn notice yet.
+    if (!Stress::waitUntil([player] { return player->myTurn(); }))
+        return false;
     const qsizetype before = host->client()->table().moves().size();
     if (!(cards.isEmpty() ? player->pass() : player->play(cards)))
         return false;

@@ -17,10 +17,11 @@ namespace DealHelpers {
 // client models over in-process pairs, in the order given (seats 3, 2, 4). They stay until the
 // window leaves the table or the returned list's owner deletes them.
 QList<ClientTable *> seatQuietPlayers(TmainFrm *host, const QStringList &nicks);
-// The next deal of the window's table gives seat s the codes hands[s] (13 each; seats without a
-// list get what is left, in order), and starts it; true once the window shows the deal.
+// The next deal of the window's table gives seat s the codes hands[s] (up to 13 each; the rest of the
+// deck fills the hands so that nobody wins as dealt), and starts it; true once the window shows it.
 bool dealHands(TmainFrm *host, const QHash<int, QStringList> &hands);
-// A quiet player throws these cards (or passes, when empty); true once the window shows the move.
+// A quiet player throws these cards (or passes, when empty) once its turn has come; true once the
+// window shows the move.
 bool throwFor(TmainFrm *host, ClientTable *player, const QStringList &cards);
 
 QStringList handOf(const TmainFrm *w);      // codes of the visible own slots, in slot order

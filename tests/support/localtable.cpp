@@ -81,6 +81,15 @@ QStringList weakestSingle(const ClientTable &p)
     return {};
 }
 
+QStringList stackedDeck(const std::array<QStringList, 5> &hands)
+{
+    QStringList deck;
+    for (int k = 0; k < 13; ++k)
+        for (int s = 1; s <= 4; ++s)
+            deck << hands[size_t(s)].at(k);
+    return deck;
+}
+
 QString LocalTable::disagreement() const
 {
     const TTable &truth = host.table();

@@ -5,6 +5,7 @@
 // compared with the host's table.
 #include "client/clienttable.h"
 #include "host/tablehost.h"
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -34,6 +35,9 @@ private:
     void playFor(ClientTable *p);
     bool m_autoPlay = false;
 };
+
+// The host's next deck that deals seat s the 13 codes hands[s], round by round as the host draws them.
+QStringList stackedDeck(const std::array<QStringList, 5> &hands);
 
 // The weakest single of the hand that beats the table, the lowest card on a clear table; empty: pass.
 QStringList weakestSingle(const ClientTable &p);

@@ -14,27 +14,6 @@
 
 using namespace DealHelpers;
 
-namespace {
-// Every seat's 13 cards: the given ones, then one 2 for each seat and the free cards rank by rank, so
-// that a filled hand holds few ranks and not four 2s (the fill-in of dealHands can deal a 13-card run).
-QHash<int, QStringList> wholeHands(QHash<int, QStringList> hands)
-{
-    QStringList twos, rest;
-    for (int rank = 1; rank <= 13; ++rank)
-        for (int suit = 1; suit <= 4; ++suit)
-            if (const QString c = QString::number(suit) + QString::number(rank);
-                std::none_of(hands.begin(), hands.end(), [&](const QStringList &h) { return h.contains(c); }))
-                (rank == 2 ? twos : rest) << c;
-    for (int s = 1; s <= 4; ++s)
-        if (hands[s].size() < 13 && !twos.isEmpty())
-            hands[s] << twos.takeFirst();
-    rest << twos;
-    for (int s = 1; s <= 4; ++s)
-        while (hands[s].size() < 13)
-            hands[s] << rest.takeFirst();
-    return hands;
-}
-} // namespace
 
 class TestHand : public QObject
 {
@@ -54,7 +33,7 @@ class TestHand : public QObject
     // Ann gets these cards (with "43", the lowest, she moves first), seat 2 these; true on her turn.
     bool dealToAnn(const QStringList &mine, const QStringList &seat2 = {})
     {
-        return dealHands(w, wholeHands({{1, mine}, {2, seat2}}))
+        return dealHands(w, QHash<int, QStringList>({{1, mine}, {2, seat2}}))
                && TableFixture::waitFor([this] { return w->client()->myTurn() && w->btnThrow->isEnabled(); });
     }
     // The quiet player of that seat moves once its copy knows it is its turn.

@@ -13,27 +13,6 @@
 
 using namespace DealHelpers;
 
-namespace {
-// Every seat's 13 cards: the given ones, then one 2 for each seat and the free cards rank by rank, so
-// that a filled hand holds few ranks and not four 2s (the fill-in of dealHands can deal a 13-card run).
-QHash<int, QStringList> wholeHands(QHash<int, QStringList> hands)
-{
-    QStringList twos, rest;
-    for (int rank = 1; rank <= 13; ++rank)
-        for (int suit = 1; suit <= 4; ++suit)
-            if (const QString c = QString::number(suit) + QString::number(rank);
-                std::none_of(hands.begin(), hands.end(), [&](const QStringList &h) { return h.contains(c); }))
-                (rank == 2 ? twos : rest) << c;
-    for (int s = 1; s <= 4; ++s)
-        if (hands[s].size() < 13 && !twos.isEmpty())
-            hands[s] << twos.takeFirst();
-    rest << twos;
-    for (int s = 1; s <= 4; ++s)
-        while (hands[s].size() < 13)
-            hands[s] << rest.takeFirst();
-    return hands;
-}
-} // namespace
 
 class TestHint : public QObject
 {
@@ -67,7 +46,7 @@ private slots:
         QVERIFY(!w->hint->give());
         // "43", the lowest card, gives Ann the first turn.
         const QStringList mine{"43", "13", "23", "15", "25", "35", "19", "110", "211", "312", "41", "48", "49"};
-        QVERIFY(dealHands(w, wholeHands({{1, mine}})));
+        QVERIFY(dealHands(w, QHash<int, QStringList>({{1, mine}})));
         QVERIFY(TableFixture::waitFor([this] { return w->Hint1->isEnabled(); }));
         QVERIFY(w->client()->myTurn());
         w->activateWindow();
@@ -86,7 +65,7 @@ private slots:
     void hintSaysPassWhenNothingBeats()
     {
         // Dan, before Ann, leads the Spade 2, which no single beats.
-        QVERIFY(dealHands(w, wholeHands({{4, {"43", "12"}}, {1, {"13", "23", "15"}}})));
+        QVERIFY(dealHands(w, QHash<int, QStringList>({{4, {"43", "12"}}, {1, {"13", "23", "15"}}})));
         const auto dan = *std::find_if(quiet.begin(), quiet.end(), [](ClientTable *p) { return p->mySeat() == 4; });
         QVERIFY(TableFixture::waitFor([dan] { return dan->myTurn(); }));
         QVERIFY(throwFor(w, dan, {"12"}));
