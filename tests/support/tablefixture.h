@@ -2,7 +2,7 @@
 // Table windows in one test process: one window for the tests of the window itself, or several
 // hosting and joining over real loopback sockets. Every window gets its own program directory (so
 // settings files never collide), every message box is recorded per window and answered for the
-// user, and every message a window's hubs deliver is recorded too.
+// user, and every message a window's player and listener receive is recorded too.
 #include "hub/wire.h"
 #include "support/rawpeer.h"
 #include <QHash>
@@ -22,10 +22,10 @@ struct ShownMessage
     QMessageBox::Icon icon;
     QString text;
     QMessageBox::StandardButtons buttons;
-    bool connected; // the window's hub client or server was still active when the box came up
+    bool connected; // the window's player was still connected to a table when the box came up
 };
 
-// One message as a hub delivered it: the tag and the six values, and the sender's port.
+// One message as it arrived: the tag and the six values, and the sender's port (0 for the own player's).
 struct Delivered
 {
     int fromPort = 0;
@@ -53,13 +53,13 @@ public:
     TmainFrm *reopenWindow(TmainFrm *w);
     QString programDirOf(TmainFrm *w) const;
     QList<TmainFrm *> windows() const { return m_windows; }
-    // Closes and deletes one window (its settings are saved, its hubs closed).
+    // Closes and deletes one window (its settings are saved, its table left).
     void closeWindow(TmainFrm *w);
     // Deletes one window without closing it first: only what its destructor does happens.
     void deleteWindow(TmainFrm *w);
 
     // Hosting on a port the system chooses (the dialog accepts only 1..65535): the nick is typed
-    // into the dialog and the hub started; true once the host sits in seat 1.
+    // into the dialog and hosting started; true once the host sits in seat 1.
     bool host(TmainFrm *w, const QString &nick, int ms = 5000);
     TmainFrm *hostWindow() const { return m_host; }
     int hostPort() const;
@@ -92,9 +92,9 @@ public:
     // has handled everything the host sent it before, and the host everything the guest sent before.
     bool roundTrip(TmainFrm *guest, int ms = 5000);
 
-    // The socket of a window's hub client.
+    // The socket of a guest window's connection to its host.
     static QTcpSocket *clientSocketOf(TmainFrm *w);
-    // A window whose program hangs: its hub client no longer reacts to anything; false undoes it.
+    // A guest window whose program hangs: its connection no longer reacts to anything; false undoes it.
     static void freezeClient(TmainFrm *w, bool frozen);
 
     // Message boxes shown by a window, oldest first.
@@ -104,7 +104,7 @@ public:
     // The answer given to boxes that offer Yes and No (Yes unless told otherwise); other boxes get OK.
     void setAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
 
-    // Messages a window's hub client (as a guest) or hub server (as the host) delivered, oldest first.
+    // Messages a window's own player (its client model's connection) or, hosting, its listener received, oldest first.
     QList<Delivered> clientReceived(TmainFrm *w) const { return m_clientIn.value(w); }
     QList<Delivered> hostReceived(TmainFrm *w) const { return m_hostIn.value(w); }
     QStringList clientTags(TmainFrm *w) const;

@@ -12,7 +12,6 @@
 
 using namespace DealHelpers;
 
-
 class TestCountdown : public QObject
 {
     Q_OBJECT

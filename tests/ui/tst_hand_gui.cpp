@@ -14,7 +14,6 @@
 
 using namespace DealHelpers;
 
-
 class TestHand : public QObject
 {
     Q_OBJECT

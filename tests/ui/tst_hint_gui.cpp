@@ -13,7 +13,6 @@
 
 using namespace DealHelpers;
 
-
 class TestHint : public QObject
 {
     Q_OBJECT
