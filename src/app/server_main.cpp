@@ -27,6 +27,7 @@ void shutDown(TableHost &host, HubListener &listener)
         return;
     ending = true;
     logLine(QStringLiteral("Shutting down"));
+    host.tableClosing();
     host.announce(QStringLiteral("[*] The server is shutting down."));
     auto *poll = new QTimer(&host);
     QObject::connect(poll, &QTimer::timeout, &host, [&listener] {

@@ -1,5 +1,6 @@
 // quadrix-bot: computer players that join a hosted table as any player's copy does.
 #include "bot/botplayer.h"
+#include "client/clienttable.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
@@ -85,6 +86,10 @@ int main(int argc, char *argv[])
                 err.flush();
             });
         QObject::connect(b, &TBotPlayer::seated, &app, [&anySeated] { anySeated = true; });
+        QObject::connect(b->table(), &ClientTable::dealChecked, &app, [b](const QString &line) {
+            QTextStream out(stdout);
+            out << b->nick() << ": " << line << "\n";
+        });
         QObject::connect(b, &TBotPlayer::finished, &app, [&, b](const QString &reason) {
             if (quiet)
                 err << b->nick() << ":" << reason << "\n";

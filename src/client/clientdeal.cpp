@@ -59,8 +59,10 @@ void ClientTable::onCard(const QString &nick, const QString &position, const QSt
     int k = 0;
     if (!strictToInt(position, &k) || k < 1 || k > 13)
         return;
-    if (nick == m_nick && isCardCode(code))
+    if (nick == m_nick && isCardCode(code)) {
         m_dealt[size_t(k)] = code;
+        m_verifier.onOwnCard(code);
+    }
 }
 
 QStringList ClientTable::takeDealtCards()
@@ -248,10 +250,12 @@ void ClientTable::applyThrow(const TThrowClaim &claim)
         return;
     if (seat == mySeat())
         endOwnTurn(); // its own move, or the host passed for it: its time is up
-    if (claim.pass)
+    if (claim.pass) {
         m_table.applyMove(TMove{seat, {}}, 0);
-    else
+    } else {
         m_table.applyMove(TMove{seat, claim.shown}, claim.count);
+        m_verifier.onThrow(seat, claim.shown);
+    }
     m_turnUnsure = false;
     // The move that caused the shown turn is not the move of the player now to move.
     if (inTurn)
@@ -276,6 +280,7 @@ void ClientTable::endDeal(int winnerPort, int winnerSeat)
     m_table.endDeal(winnerSeat);
     m_endWinnerPort = winnerPort;
     m_endWinnerSeat = winnerSeat;
+    awaitDealKey();
     const int serial = m_dealSerial;
     emit dealEnded(winnerSeat);
     if (serial == m_dealSerial && !m_inDeal)

@@ -1,5 +1,6 @@
 #include "client/clienttable.h"
 #include "client/clientcountdown.h"
+#include "game/fairdeal.h"
 #include "game/moves.h"
 #include "game/protocol.h"
 #include "net/connection.h"
@@ -8,10 +9,12 @@
 
 ClientTable::ClientTable(Connection *connection, const QString &nick, QObject *parent)
     : QObject(parent), m_connection(connection), m_nick(nick), m_countdown(new ClientCountdown(this)),
-      m_endPause(new QTimer(this))
+      m_endPause(new QTimer(this)), m_features{FairDeal::kFeatureWord}, m_keyWait(new QTimer(this))
 {
     m_rules.useGameWeights();
     m_endPause->setSingleShot(true);
+    m_keyWait->setSingleShot(true);
+    connect(m_keyWait, &QTimer::timeout, this, &ClientTable::dealKeyMissing);
     connect(m_endPause, &QTimer::timeout, this, &ClientTable::endPauseOver);
     connect(m_countdown, &ClientCountdown::changed, this, &ClientTable::countdownChanged);
     connect(m_countdown, &ClientCountdown::expired, this, &ClientTable::onCountdownExpired);
@@ -161,6 +164,14 @@ void ClientTable::onMessage(const HubMessage &m)
         onUser(m);
     } else if (tag == Tag::CREDIT) {
         onCredit(v[1], v[2]);
+    } else if (tag == Tag::CAPS) {
+        m_hostFeatures = splitFeatureWords(v[0]);
+    } else if (tag == Tag::DEALHASH) {
+        onDealHash(v[0], v[1]);
+    } else if (tag == Tag::DEALSEEDS) {
+        m_verifier.onSeeds(v[0].toInt(), v[1]);
+    } else if (tag == Tag::DEALKEY) {
+        onDealKey(v[0], v[1]);
     }
     afterMessage();
 }
@@ -173,6 +184,9 @@ bool ClientTable::handleHandshake(const QString &tag, const QString &v1)
         send(Tag::CHKVER, kVersionText);
     } else if (tag == Tag::REQINFO) {
         m_port = m_connection->wirePort();
+        // Hosts that do not know the features ignore the announcement.
+        if (!m_features.isEmpty())
+            send(Tag::CAPS, joinFeatureWords(m_features));
         if (!m_seatKey.isEmpty()) {
             forgetTable();
             m_rejoining = true;
@@ -185,6 +199,7 @@ bool ClientTable::handleHandshake(const QString &tag, const QString &v1)
         m_seatKey = v1;
     } else if (tag == Tag::WAITMODE) {
         enterWaitMode();
+        awaitDealKey();
     } else if (tag == Tag::ONGAME) {
         refuse(QStringLiteral(" Game is started, try later !"), false);
     } else if (tag == Tag::FULL) {
@@ -251,6 +266,7 @@ void ClientTable::onClosed(const QString &error)
 
 void ClientTable::endTable(const QString &text)
 {
+    dealKeyMissing();
     m_seatKey.clear();
     m_roster.clearAll();
     m_creditText = {};

@@ -4,6 +4,7 @@
 // moves on it before sending them, and tells whoever watches what changed. No widget: the window,
 // computer players and quadrix-bot all drive and watch the same object. Seats are absolute (1..4).
 #include "cards/cardeng.h"
+#include "game/dealverifier.h"
 #include "game/reconnector.h"
 #include "game/roster.h"
 #include "game/table.h"
@@ -33,6 +34,9 @@ public:
     void start();
     // The player leaves: no reconnecting, no key kept; disconnected() follows.
     void leave();
+    // The feature words this copy announces to the host (by default every feature it has).
+    void setFeatures(const QStringList &words) { m_features = words; }
+    QStringList hostFeatures() const { return m_hostFeatures; }
     // A key from an earlier connection: the next handshake asks for that seat back.
     void setSeatKey(const QString &key) { m_seatKey = key; }
 
@@ -98,6 +102,8 @@ signals:
     void reconnected();
     // The table is over for this player: refused, bankrupt, left, lost between deals, or given up.
     void disconnected(const QString &text);
+    // The check of a deal the host committed to: "Deal 3 checked: dealt as committed." or what failed.
+    void dealChecked(const QString &line);
 
 private:
     // clienttable.cpp: the connection, the handshake, seats, credits, chat
@@ -139,6 +145,12 @@ private:
     void onCountdownExpired();
     bool dealRunning() const;
 
+    // clientdealcheck.cpp: the checkable deal
+    void onDealHash(const QString &deal, const QString &hash);
+    void onDealKey(const QString &deal, const QString &secret);
+    void awaitDealKey();
+    void dealKeyMissing();
+
     QPointer<Connection> m_connection;
     QString m_nick;
     int m_port = 0;
@@ -154,6 +166,10 @@ private:
     bool m_rejoining = false; // "[REJOIN]" sent, the seat not yet back
     bool m_leaving = false;   // this copy closed the connection itself
     bool m_autoPass = true;
+    QStringList m_features;
+    QStringList m_hostFeatures;
+    TDealVerifier m_verifier;
+    QTimer *m_keyWait;
 
     bool m_inDeal = false;
     int m_dealSerial = 0;

@@ -62,3 +62,16 @@ QString letterSpaced(const QString &nick)
     }
     return out.trimmed();
 }
+
+QStringList splitFeatureWords(const QString &value)
+{
+    return value.split(QLatin1Char('#'), Qt::SkipEmptyParts);
+}
+
+QString joinFeatureWords(const QStringList &words)
+{
+    QString value;
+    for (const QString &word : words)
+        value += word + QLatin1Char('#');
+    return value;
+}

@@ -1,6 +1,7 @@
 #pragma once
 // The catalogue of game messages and the conversions their values go through.
 #include <QString>
+#include <QStringList>
 
 namespace Tag {
 // Admission and housekeeping
@@ -17,6 +18,8 @@ inline const QString CREDIT = QStringLiteral("[CREDIT]");
 inline const QString WAITMODE = QStringLiteral("[WAITMODE]");
 inline const QString PING = QStringLiteral("[PING]");
 inline const QString PONG = QStringLiteral("[PONG]");
+// Features beyond the old protocol, agreed per connection: value1 the words, each followed by "#"
+inline const QString CAPS = QStringLiteral("[CAPS]");
 // Rejoining a held seat after a dropped connection
 inline const QString SEATKEY = QStringLiteral("[SEATKEY]");
 inline const QString AWAY = QStringLiteral("[AWAY]");
@@ -32,6 +35,11 @@ inline const QString THROW = QStringLiteral("[THROW]");
 inline const QString PASS = QStringLiteral("[PASS]");
 inline const QString GAMEOVER = QStringLiteral("[GAMEOVER]");
 inline const QString iSTART = QStringLiteral("[iSTART]");
+// The checkable deal, with copies that announced it: commitment, seeds, and the revealed secret
+inline const QString DEALHASH = QStringLiteral("[DEALHASH]");
+inline const QString DEALSEED = QStringLiteral("[DEALSEED]");
+inline const QString DEALSEEDS = QStringLiteral("[DEALSEEDS]");
+inline const QString DEALKEY = QStringLiteral("[DEALKEY]");
 // Chat
 inline const QString SYSTEM = QStringLiteral("[SYSTEM]");
 inline const QString CHAT = QStringLiteral("[CHAT]");
@@ -46,6 +54,10 @@ inline const QString kVersionText = QStringLiteral("Quadrix v1.11");
 bool strictToInt(const QString &text, int *value);
 // Leading blanks skipped, optional sign, digits up to the first other character; 0 if none.
 int lenientToInt(const QString &text);
+
+// The feature words of a "[CAPS]" value ("dealcheck#unpaced#"), and back.
+QStringList splitFeatureWords(const QString &value);
+QString joinFeatureWords(const QStringList &words);
 
 // A nick with one blank after each character, trimmed: "Ann" -> "A n n".
 QString letterSpaced(const QString &nick);

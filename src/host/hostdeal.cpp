@@ -8,7 +8,7 @@
 
 bool TableHost::mayDeal() const
 {
-    return m_phase != Phase::Playing && seatedCount() >= 2;
+    return m_phase != Phase::Playing && !m_seedWait->isActive() && seatedCount() >= 2;
 }
 
 bool TableHost::deal()
@@ -17,13 +17,26 @@ bool TableHost::deal()
         return false;
     m_endPause->stop();
     m_autoDeal->stop();
-    m_deck.ResetDeck();
+    // With nobody to wait for, the cards go out at once.
+    if (!commitToDeal())
+        seedsCollected();
+    return true;
+}
+
+void TableHost::dealCards()
+{
+    // Players left while the seeds came: the deal is called off.
+    if (seatedCount() < 2) {
+        enterWaiting();
+        return;
+    }
     m_table.beginDealing();
     std::array<QStringList, 5> dealt;
-    const QStringList deck = std::exchange(m_nextDeck, {});
+    const QStringList stacked = std::exchange(m_nextDeck, {});
+    const QStringList deck = stacked.size() == 52 ? stacked : committedDeck();
     for (int k = 1; k <= 13; ++k) {
         for (int s = 1; s <= 4; ++s) {
-            const QString code = deck.size() == 52 ? deck.at((k - 1) * 4 + s - 1) : m_deck.DrawCard();
+            const QString code = deck.at((k - 1) * 4 + s - 1);
             dealt[size_t(s)] << code;
             // The cards of an away seat wait in the table model for its player to come back.
             if (m_table.seated(s) && !m_roster.user(s).away)
@@ -52,7 +65,6 @@ bool TableHost::deal()
             armClaim(s);
             break;
         }
-    return true;
 }
 
 void TableHost::stopDeal()
@@ -63,6 +75,7 @@ void TableHost::stopDeal()
 
 void TableHost::enterWaiting()
 {
+    revealDealKey();
     m_deadline->stop();
     m_claim->stop();
     m_endPause->stop();
@@ -181,6 +194,7 @@ void TableHost::endDeal(int winner, const Connection *claimant)
 
     if (!announceFirst)
         sendAll(over, claimant);
+    revealDealKey();
     m_table.endDeal(winner);
     setPhase(Phase::DealOver);
     emit noted(QStringLiteral("Deal %1 won by %2 (+%3)").arg(m_dealsStarted).arg(nickOf(winner)).arg(settled.pool));

@@ -135,6 +135,7 @@ void TableHost::onRejoin(Connection *from, const QString &nick, const QString &k
 
 void TableHost::sendDealTo(Connection *to, int seat)
 {
+    resendCommitment(to);
     if (m_phase != Phase::Playing) {
         // Between deals: who leads the next one, as its winner announced it.
         const int leader = m_table.leader();

@@ -15,7 +15,7 @@ QTimer *singleShotTimer(QObject *parent)
 TableHost::TableHost(QObject *parent)
     : QObject(parent), m_deadline(singleShotTimer(this)), m_claim(singleShotTimer(this)),
       m_endPause(singleShotTimer(this)), m_autoDeal(singleShotTimer(this)), m_pingPeriod(new QTimer(this)),
-      m_pingWait(singleShotTimer(this))
+      m_pingWait(singleShotTimer(this)), m_seedWait(singleShotTimer(this))
 {
     m_rules.useGameWeights();
     m_table.setWaiting();
@@ -36,6 +36,7 @@ TableHost::TableHost(QObject *parent)
             deal();
     });
     connect(m_pingWait, &QTimer::timeout, this, &TableHost::pingExpired);
+    connect(m_seedWait, &QTimer::timeout, this, &TableHost::seedsCollected);
     // A table without an owner checks on its players by itself.
     m_pingPeriod->setInterval(30000);
     connect(m_pingPeriod, &QTimer::timeout, this, &TableHost::pingPlayers);
@@ -142,12 +143,16 @@ void TableHost::onMessage(Connection *from, const HubMessage &m)
         return onJoin(from, v[0]);
     if (tag == Tag::REJOIN)
         return onRejoin(from, v[0], v[1]);
+    if (tag == Tag::CAPS)
+        return onCaps(from, v[0]);
 
     // Everything else must come from a seated player: a bare connection has no say at the table.
     const int seat = seatOf(from);
     if (seat == 0)
         return;
     const QString nick = nickOf(seat);
+    if (tag == Tag::DEALSEED)
+        return onDealSeed(from, seat, v[0], v[1]);
     if (tag == Tag::NEXTGAME) {
         // Only the last deal's winner asks for the next one.
         if (const Refusal why = m_table.checkLeadClaim(seat); why != Refusal::None)
@@ -183,6 +188,8 @@ void TableHost::onClosed(Connection *from)
 {
     m_links.removeAll(from);
     m_links.removeAll(nullptr);
+    m_features.remove(from);
+    m_seedAwaited.remove(from);
     const bool onPurpose = m_droppingOnPurpose.remove(from);
     const int seat = seatOf(from);
     if (seat != 0) {

@@ -15,6 +15,7 @@
 #include "game/roster.h"
 #include "game/table.h"
 #include "rules/rules.h"
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -52,6 +53,8 @@ public:
     bool pinging() const;
     // A line of the table's own in every player's chat.
     void announce(const QString &line);
+    // The table is about to close: a deal under way reveals its secret to the players who check it.
+    void tableClosing();
 
     Phase phase() const { return m_phase; }
     const TTable &table() const { return m_table; }
@@ -59,6 +62,8 @@ public:
     int seatedCount() const { return m_roster.seatCount(); }
     int connectionCount() const { return int(m_links.size()); }
     int dealsStarted() const { return m_dealsStarted; }
+    // Every deal begun since the table opened, stopped and called-off ones included.
+    int dealNumber() const { return m_dealNumber; }
 
     // Times, shortened by tests; 0 keeps the player's countdown plus grace for the turn.
     void setTurnDeadlineMs(int ms) { m_turnDeadlineMs = ms; }
@@ -69,6 +74,7 @@ public:
     void setPingWaitMs(int ms) { m_pingWaitMs = ms; }
     void setClaimWaitMs(int ms) { m_claimWaitMs = ms; }
     void setEndPauseMs(int ms) { m_endPauseMs = ms; }
+    void setSeedWaitMs(int ms) { m_seedWaitMs = ms; }
     // Tests stack the deck: the next deal draws these 52 codes in this order (seat 1, 2, 3, 4, 1, ...).
     void setNextDeck(const QStringList &codes) { m_nextDeck = codes; }
 
@@ -118,9 +124,22 @@ private:
     void endDeal(int winner, const Connection *claimant);
     void dealOverPauseEnded();
     void scheduleAutoDeal(int ms);
+    void dealCards();
     void enterWaiting();
     int portOf(int seat) const { return m_roster.user(seat).port; }
     QString nickOf(int seat) const { return m_roster.user(seat).nick; }
+
+    // The checkable deal (hostdealcheck.cpp)
+    void onCaps(Connection *from, const QString &words);
+    bool checksDeals(const Connection *link) const;
+    // Commits to a fresh secret; true while seeds are awaited before dealing.
+    bool commitToDeal();
+    void sendCommitmentTo(Connection *to);
+    void onDealSeed(Connection *from, int seat, const QString &deal, const QString &seed);
+    void seedsCollected();
+    QStringList committedDeck() const;
+    void resendCommitment(Connection *to);
+    void revealDealKey();
 
     TCardEng m_deck;
     TCombinationRules m_rules{m_deck};
@@ -136,12 +155,23 @@ private:
     int m_dealsStarted = 0;
     QStringList m_nextDeck;
 
+    QHash<const Connection *, QStringList> m_features; // the words agreed with each connection
+    int m_dealNumber = 0;
+    QByteArray m_secret;
+    std::array<QString, 5> m_seeds;
+    QString m_seedsValue;                 // as sent in "[DEALSEEDS]"
+    QList<QPointer<Connection>> m_checkers; // told this deal's commitment
+    QSet<const Connection *> m_seedAwaited;
+    bool m_keyDue = false;                // committed to, not yet revealed
+
     QTimer *m_deadline;
     QTimer *m_claim;
     QTimer *m_endPause;
     QTimer *m_autoDeal;
     QTimer *m_pingPeriod;
     QTimer *m_pingWait;
+    QTimer *m_seedWait;
+    int m_seedWaitMs = 1000;
     int m_deadlineSeat = 0;
     int m_claimSeat = 0;
     int m_turnDeadlineMs = 0;

@@ -57,6 +57,8 @@ void TableSession::end()
         m_client->disconnect();
     delete m_client;
     m_client = nullptr;
+    if (m_host)
+        m_host->tableClosing();
     if (m_listener)
         m_listener->close();
     delete m_host;

@@ -97,6 +97,7 @@ void TmainFrm::bindClient(ClientTable *c)
     connect(c, &ClientTable::countdownChanged, this, [this](int) { countdown->tick(); });
     connect(c, &ClientTable::chatLine, this, [this](const QString &nick, const QString &text) { chat->onChat(nick, text); });
     connect(c, &ClientTable::systemLine, this, [this](const QString &line) { chat->onSystem(line); });
+    connect(c, &ClientTable::dealChecked, this, [this](const QString &line) { chat->onSystem(line); });
     connect(c, &ClientTable::refused, this, [this](const QString &text, bool error) {
         showMessage(error ? QMessageBox::Critical : QMessageBox::Information, text);
     });

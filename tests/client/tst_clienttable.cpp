@@ -74,9 +74,12 @@ private slots:
         t.say(Tag::PING);
         t.say(Tag::REQVER);
         t.say(Tag::REQINFO);
-        QTRY_COMPARE(t.heard.size(), 3);
+        QTRY_COMPARE(t.heard.size(), 4);
         QCOMPARE(t.sent(Tag::PONG).value(0), QStringLiteral("Bob"));
         QCOMPARE(t.sent(Tag::CHKVER).value(0), kVersionText);
+        // The features go before the request to sit down, so the host knows them when it seats us.
+        QCOMPARE(t.heard.at(2).Protocol, Tag::CAPS);
+        QCOMPARE(t.heard.at(2).value[0], QStringLiteral("dealcheck#"));
         QCOMPARE(t.sent(Tag::REQJOIN).value(0), QStringLiteral("Bob"));
         QCOMPARE(waiting.count(), 1);
     }

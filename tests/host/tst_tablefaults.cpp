@@ -28,8 +28,8 @@ namespace {
 // What a player hears besides the play itself.
 QStringList news(const QList<HubMessage> &got, qsizetype from = 0)
 {
-    static const QStringList play{Tag::THROW, Tag::WHOSETURN, Tag::GAMEOVER, Tag::CREDIT, Tag::iSTART,
-                                  Tag::CARD,  Tag::NEWGAME,   Tag::CHAT};
+    static const QStringList play{Tag::THROW,    Tag::WHOSETURN, Tag::GAMEOVER,  Tag::CREDIT,  Tag::iSTART, Tag::CARD,
+                                  Tag::NEWGAME,  Tag::CHAT,      Tag::DEALHASH, Tag::DEALSEEDS, Tag::DEALKEY};
     QStringList out;
     for (qsizetype i = from; i < got.size(); ++i)
         if (!play.contains(got.at(i).Protocol))

@@ -1,9 +1,12 @@
 // The table host without a window: whole deals over TCP, the referee, the deadline, rejoining, and
 // the server program itself.
 #include "cards/cardcode.h"
+#include "client/clienttable.h"
+#include "game/fairdeal.h"
 #include "game/protocol.h"
 #include "host/tablehost.h"
 #include "hub/hubserver.h"
+#include "net/hubdialer.h"
 #include "net/hublistener.h"
 #include "net/localpipe.h"
 #include "support/localtable.h"
@@ -54,6 +57,45 @@ std::array<QStringList, 5> handsWithFourTwos()
         }
     return hands;
 }
+
+// A guest that checks the deal by hand: it announces the feature and recomputes the deck from the wire.
+struct CheckingGuest
+{
+    RawPeer peer;
+    QString nick;
+    QString capsSent = QStringLiteral("dealcheck#");
+    explicit CheckingGuest(const QString &n) : nick(n)
+    {
+        peer.onMessage = [this](const HubMessage &m) {
+            if (m.Protocol == Tag::REQVER)
+                peer.send(Tag::CHKVER, kVersionText);
+            else if (m.Protocol == Tag::PING)
+                peer.send(Tag::PONG, nick);
+        };
+    }
+    // The first message with the tag and value1 from index from on, or nothing.
+    const HubMessage *find(const QString &tag, const QString &v1 = {}, int from = 0) const
+    {
+        for (int i = from; i < peer.got.size(); ++i)
+            if (peer.got.at(i).Protocol == tag && (v1.isEmpty() || peer.got.at(i).value[0] == v1))
+                return &peer.got.at(i);
+        return nullptr;
+    }
+    int indexOf(const QString &tag) const
+    {
+        const HubMessage *m = find(tag);
+        return m ? int(m - peer.got.constData()) : -1;
+    }
+    // This deal's own cards by hand position, as the host sent them.
+    QStringList cards(int from) const
+    {
+        QStringList hand(13);
+        for (int i = from; i < peer.got.size(); ++i)
+            if (peer.got.at(i).Protocol == Tag::CARD)
+                hand[peer.got.at(i).value[2].toInt() - 1] = peer.got.at(i).value[3];
+        return hand;
+    }
+};
 
 } // namespace
 
@@ -258,6 +300,110 @@ private slots:
         QVERIFY(back.waitTag(Tag::WHOSETURN));
         QCOMPARE(host.phase(), TableHost::Phase::Playing);
         QVERIFY(!host.roster().user(3).away);
+    }
+
+    void guestsCheckEachDealAndCopiesWithoutTheFeatureSeeNothingNew()
+    {
+        HubListener listener;
+        TableHost host;
+        host.setFirstDealDelayMs(20);
+        host.setNextDealDelayMs(20);
+        host.setSeedWaitMs(400);
+        host.setTurnDeadlineMs(60000);
+        connect(&listener, &HubListener::newConnection, &host, &TableHost::addConnection);
+        QVERIFY(listener.listen(0));
+
+        CheckingGuest cy(QStringLiteral("Cy"));
+        cy.peer.onMessage = [&cy, base = cy.peer.onMessage](const HubMessage &m) {
+            base(m);
+            if (m.Protocol == Tag::REQINFO) {
+                cy.peer.send(Tag::CAPS, QStringLiteral("dealcheck#nonsense#"));
+                cy.peer.send(Tag::REQJOIN, cy.nick);
+                cy.peer.send(Tag::CAPS, QString()); // once seated, features are not taken back
+            }
+        };
+        QVERIFY(cy.peer.connectTo(listener.port()));
+        QTRY_COMPARE(host.seatedCount(), 1);
+        ScriptedGuest di(QStringLiteral("Di")); // a copy that sends no features
+        di.askNextDeal = false;
+        QVERIFY(di.join(listener.port()));
+        QTRY_COMPARE(host.seatedCount(), 2);
+        std::vector<std::unique_ptr<ClientTable>> models;
+        std::vector<std::unique_ptr<QSignalSpy>> checks;
+        for (const char *nick : {"Ann", "Bob"}) {
+            auto *dialer = new HubDialer(QStringLiteral("127.0.0.1"), listener.port(), this);
+            models.push_back(std::make_unique<ClientTable>(dialer, QString::fromLatin1(nick)));
+            dialer->setParent(models.back().get());
+            checks.push_back(std::make_unique<QSignalSpy>(models.back().get(), &ClientTable::dealChecked));
+            models.back()->start();
+            QTRY_COMPARE(host.seatedCount(), int(models.size()) + 2);
+        }
+        QCOMPARE(host.roster().seatOfNick(QStringLiteral("Cy")), 3);
+        QVERIFY(cy.find(Tag::CAPS));
+        QCOMPARE(cy.find(Tag::CAPS)->value[0], QStringLiteral("dealcheck#"));
+
+        // Deal 1: Cy's ill-formed seed is dropped, its good one counts, a second one and a seed from a
+        // copy without the feature change nothing.
+        QTRY_VERIFY(cy.find(Tag::DEALHASH, QStringLiteral("1")));
+        const QString seed = FairDeal::newSeed();
+        cy.peer.send(Tag::DEALSEED, QStringLiteral("1"), QStringLiteral("xyz"));
+        cy.peer.send(Tag::DEALSEED, QStringLiteral("1"), seed);
+        cy.peer.send(Tag::DEALSEED, QStringLiteral("1"), FairDeal::newSeed());
+        di.peer.send(Tag::DEALSEED, QStringLiteral("1"), FairDeal::newSeed());
+        QTRY_VERIFY(cy.find(Tag::DEALSEEDS, QStringLiteral("1")));
+        const QString seeds = cy.find(Tag::DEALSEEDS)->value[1];
+        const std::array<QString, 5> bySeat = *FairDeal::parseSeeds(seeds);
+        QCOMPARE(bySeat[3], seed);
+        QCOMPARE(bySeat[2], QString());
+        QVERIFY(FairDeal::isSeed(bySeat[1]) && FairDeal::isSeed(bySeat[4]));
+        QTRY_COMPARE(cy.peer.count(Tag::CARD), 13);
+        QVERIFY(cy.indexOf(Tag::DEALSEEDS) < cy.indexOf(Tag::CARD));
+        QTRY_COMPARE(host.phase(), TableHost::Phase::Playing);
+        host.stopDeal();
+        host.setNextDeck(FairDeal::deck(QByteArray(32, '\x01'))); // the next deal starts by itself
+        const int before = int(cy.peer.got.size());
+        QTRY_VERIFY(cy.find(Tag::DEALKEY, QStringLiteral("1")));
+        const std::optional<QByteArray> secret = FairDeal::fromHex(cy.find(Tag::DEALKEY)->value[1], 32);
+        QVERIFY(secret);
+        QCOMPARE(FairDeal::commitment(*secret), cy.find(Tag::DEALHASH)->value[1]);
+        const QStringList deck = FairDeal::deck(FairDeal::dealKey(*secret, 1, seeds));
+        QCOMPARE(cy.cards(0), FairDeal::seatCards(deck, 3));
+        for (const auto &spy : checks)
+            QTRY_COMPARE(spy->value(0).value(0).toString(), QStringLiteral("Deal 1 checked: dealt as committed."));
+
+        // Deal 2, stacked against the commitment; Cy sends no seed, so the host waits its while, and
+        // comes back into the deal, where it hears the commitment and the seeds again before its cards.
+        QTRY_VERIFY(cy.find(Tag::DEALHASH, QStringLiteral("2"), before));
+        QTRY_VERIFY(cy.find(Tag::DEALSEEDS, QStringLiteral("2"), before));
+        QCOMPARE((*FairDeal::parseSeeds(cy.find(Tag::DEALSEEDS, QStringLiteral("2"), before)->value[1]))[3], QString());
+        QTRY_COMPARE(cy.peer.count(Tag::CARD), 26);
+        QTRY_VERIFY(cy.find(Tag::SEATKEY));
+        const QString key = cy.find(Tag::SEATKEY)->value[0];
+        cy.peer.reset();
+        QTRY_VERIFY(host.roster().user(3).away);
+        CheckingGuest back(QStringLiteral("Cy"));
+        back.peer.onMessage = [&back, key, base = back.peer.onMessage](const HubMessage &m) {
+            base(m);
+            if (m.Protocol == Tag::REQINFO) {
+                back.peer.send(Tag::CAPS, back.capsSent);
+                back.peer.send(Tag::REJOIN, back.nick, key);
+            }
+        };
+        QVERIFY(back.peer.connectTo(listener.port()));
+        QVERIFY(back.peer.waitTag(Tag::TABLE, 5000));
+        QCOMPARE(back.find(Tag::DEALHASH)->value[0], QStringLiteral("2"));
+        QVERIFY(back.indexOf(Tag::DEALHASH) < back.indexOf(Tag::DEALSEEDS));
+        QVERIFY(back.indexOf(Tag::DEALSEEDS) < back.indexOf(Tag::CARD));
+        host.stopDeal();
+        QTRY_VERIFY(back.find(Tag::DEALKEY, QStringLiteral("2")));
+        // The planted stack is caught by every checking copy.
+        for (const auto &spy : checks)
+            QTRY_COMPARE(spy->value(1).value(0).toString(),
+                         QStringLiteral("Deal 2 check failed: you were dealt cards that are not your seat's cards of "
+                                        "the deck."));
+        // The copy without the feature heard none of it.
+        for (const HubMessage &m : di.peer.got)
+            QVERIFY2(!m.Protocol.startsWith(QStringLiteral("[DEAL")) && m.Protocol != Tag::CAPS, qPrintable(m.Protocol));
     }
 
     void theServerProgramRunsHeadlessAndEndsOnSigterm()

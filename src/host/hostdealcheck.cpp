@@ -1,0 +1,114 @@
+// The checkable deal on the host: the features each connection announced, the commitment to the
+// deal's secret, the guests' seeds, the deck they decide, and the secret revealed when the deal ends.
+#include "game/fairdeal.h"
+#include "game/protocol.h"
+#include "host/tablehost.h"
+#include "net/connection.h"
+#include <QTimer>
+
+namespace {
+// In-process players run beside the code that knows the secret: their seeds would prove nothing.
+bool inProcess(const Connection *link)
+{
+    return link->wirePort() == 0;
+}
+} // namespace
+
+void TableHost::onCaps(Connection *from, const QString &words)
+{
+    // Features are agreed once, before the seat: later announcements change nothing.
+    if (m_features.contains(from) || seatOf(from) != 0)
+        return;
+    QStringList agreed;
+    for (const QString &word : splitFeatureWords(words))
+        if (word == FairDeal::kFeatureWord && !inProcess(from))
+            agreed << word;
+    m_features.insert(from, agreed);
+    sendTo(from, Tag::CAPS, joinFeatureWords(inProcess(from) ? QStringList() : QStringList{FairDeal::kFeatureWord}));
+}
+
+bool TableHost::checksDeals(const Connection *link) const
+{
+    return link && m_features.value(link).contains(FairDeal::kFeatureWord);
+}
+
+bool TableHost::commitToDeal()
+{
+    ++m_dealNumber;
+    m_secret = FairDeal::newSecret();
+    m_seeds = {};
+    m_seedsValue.clear();
+    m_checkers.clear();
+    m_seedAwaited.clear();
+    m_keyDue = true;
+    for (int s = 1; s <= 4; ++s) {
+        Connection *link = linkOfSeat(s);
+        if (!checksDeals(link) || m_roster.user(s).away)
+            continue;
+        sendCommitmentTo(link);
+        m_seedAwaited.insert(link);
+    }
+    if (m_seedAwaited.isEmpty())
+        return false;
+    m_seedWait->start(m_seedWaitMs);
+    return true;
+}
+
+void TableHost::sendCommitmentTo(Connection *to)
+{
+    sendTo(to, Tag::DEALHASH, QString::number(m_dealNumber), FairDeal::commitment(m_secret));
+    if (!m_checkers.contains(to))
+        m_checkers.append(to);
+}
+
+void TableHost::onDealSeed(Connection *from, int seat, const QString &deal, const QString &seed)
+{
+    // Only a seed that is awaited counts: late, repeated, for another deal or ill-formed, it is dropped.
+    if (!m_seedWait->isActive() || !m_seedAwaited.contains(from) || deal != QString::number(m_dealNumber)
+        || !FairDeal::isSeed(seed))
+        return;
+    m_seedAwaited.remove(from);
+    m_seeds[size_t(seat)] = seed.toLower();
+    if (m_seedAwaited.isEmpty())
+        seedsCollected();
+}
+
+void TableHost::seedsCollected()
+{
+    m_seedWait->stop();
+    m_seedAwaited.clear();
+    m_seedsValue = FairDeal::seedsValue(m_seeds);
+    for (const QPointer<Connection> &link : std::as_const(m_checkers))
+        sendTo(link, Tag::DEALSEEDS, QString::number(m_dealNumber), m_seedsValue);
+    dealCards();
+}
+
+QStringList TableHost::committedDeck() const
+{
+    return FairDeal::deck(FairDeal::dealKey(m_secret, m_dealNumber, m_seedsValue));
+}
+
+void TableHost::resendCommitment(Connection *to)
+{
+    // A checking player back in the deal hears the commitment and the seeds again before its cards.
+    if (!m_keyDue || !checksDeals(to))
+        return;
+    sendCommitmentTo(to);
+    if (!m_seedWait->isActive())
+        sendTo(to, Tag::DEALSEEDS, QString::number(m_dealNumber), m_seedsValue);
+}
+
+void TableHost::revealDealKey()
+{
+    m_seedWait->stop();
+    if (!std::exchange(m_keyDue, false))
+        return;
+    for (const QPointer<Connection> &link : std::as_const(m_checkers))
+        sendTo(link, Tag::DEALKEY, QString::number(m_dealNumber), FairDeal::toHex(m_secret));
+    m_checkers.clear();
+}
+
+void TableHost::tableClosing()
+{
+    revealDealKey();
+}
