@@ -11,7 +11,8 @@
 //  - CPU use of the seated, idle table over 10 s, and resident memory;
 //  - parser throughput.
 //
-// Usage: quadrix-bench [minimum guest throws, default 200]
+// Usage: quadrix-bench [minimum guest throws, default 200] [--no-deal-check]
+// (the guests check every deal unless --no-deal-check: they announce no features to the host)
 #include "bot/botview.h"
 #include "bot/combos.h"
 #include "bot/strategy.h"
@@ -37,6 +38,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <sys/resource.h>
@@ -44,6 +46,8 @@
 #include <vector>
 
 namespace {
+
+bool guestsCheckDeals = true;
 
 // The hubs' pump timing: a tick before every message, then a quiet pause after each send attempt.
 constexpr double kServerTickMs = 5;
@@ -315,6 +319,8 @@ public:
         auto dialer = std::make_unique<HubDialer>(QStringLiteral("127.0.0.1"), m_listener->port());
         QObject::connect(dialer->hub(), &TwsHUBcli::OnBusy, [this] { m_lastGuestSend = nowMs(); });
         ClientTable *c = newClient(dialer.get(), nick);
+        if (!guestsCheckDeals)
+            c->setFeatures({});
         m_dialers.push_back(std::move(dialer));
         c->start();
         return c;
@@ -694,12 +700,14 @@ int main(int argc, char *argv[])
 {
     clockStart.start();
     const int wantThrows = argc > 1 ? std::max(1, atoi(argv[1])) : 200;
+    guestsCheckDeals = !(argc > 2 && std::strcmp(argv[2], "--no-deal-check") == 0);
     int qtArgc = 1;
     char *qtArgv[] = {argv[0], nullptr};
     QCoreApplication app(qtArgc, qtArgv);
 
     std::printf("Quadrix benchmark: a table of four copies in one process, on loopback (no window: a table host "
                 "and four client tables)\n");
+    std::printf("the three guests %s\n", guestsCheckDeals ? "check every deal" : "do not check the deals");
     std::printf("machine: %s, %d logical CPUs, %s; Qt %s\n\n", qPrintable(cpuModel()), QThread::idealThreadCount(),
                 qPrintable(QSysInfo::prettyProductName()), qVersion());
     std::fflush(stdout);
