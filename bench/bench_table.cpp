@@ -11,8 +11,11 @@
 //  - CPU use of the seated, idle table over 10 s, and resident memory;
 //  - parser throughput.
 //
+//  - the same move and deal figures with guests that send at once ("unpaced", agreed per connection),
+//    and on a mixed table where one guest is a copy that announces no features.
+//
 // Usage: quadrix-bench [minimum guest throws, default 200] [--no-deal-check]
-// (the guests check every deal unless --no-deal-check: they announce no features to the host)
+// (the guests check every deal unless --no-deal-check)
 #include "bot/botview.h"
 #include "bot/combos.h"
 #include "bot/strategy.h"
@@ -48,6 +51,22 @@
 namespace {
 
 bool guestsCheckDeals = true;
+
+// Paced: the guests keep the pacing (today's figures). Unpaced: every guest sends at once. Mixed: the
+// third guest announces no features at all, as a copy of another program would.
+enum class Mode { Paced, Unpaced, Mixed };
+
+QStringList guestFeatures(Mode mode, int guest)
+{
+    QStringList words;
+    if (mode == Mode::Mixed && guest == 2)
+        return words;
+    if (guestsCheckDeals)
+        words << Feature::DealCheck;
+    if (mode != Mode::Paced)
+        words << Feature::Unpaced;
+    return words;
+}
 
 // The hubs' pump timing: a tick before every message, then a quiet pause after each send attempt.
 constexpr double kServerTickMs = 5;
@@ -314,13 +333,12 @@ public:
         return true;
     }
 
-    ClientTable *join(const QString &nick)
+    ClientTable *join(const QString &nick, const QStringList &features)
     {
         auto dialer = std::make_unique<HubDialer>(QStringLiteral("127.0.0.1"), m_listener->port());
         QObject::connect(dialer->hub(), &TwsHUBcli::OnBusy, [this] { m_lastGuestSend = nowMs(); });
         ClientTable *c = newClient(dialer.get(), nick);
-        if (!guestsCheckDeals)
-            c->setFeatures({});
+        c->setFeatures(features);
         m_dialers.push_back(std::move(dialer));
         c->start();
         return c;
@@ -448,7 +466,7 @@ bool playOneMove(ClientTable *c, TBotStrategy &strategy, StallMeter &meter, doub
 class Bench
 {
 public:
-    Bench(int wantThrows, long rssBaseKb) : m_wantThrows(wantThrows), m_rssBaseKb(rssBaseKb) {}
+    Bench(Mode mode, int wantThrows, long rssBaseKb) : m_mode(mode), m_wantThrows(wantThrows), m_rssBaseKb(rssBaseKb) {}
 
     void start()
     {
@@ -482,7 +500,9 @@ private:
                            [this] { seated(); });
             return;
         }
-        ClientTable *c = m_table.join(QString::fromLatin1(kNicks[k]));
+        ClientTable *c = m_table.join(QString::fromLatin1(kNicks[k]), guestFeatures(m_mode, k));
+        if (m_mode == Mode::Mixed && k == 2)
+            m_pacedCopy = c;
         m_waiter.until([this, c] { return m_table.seated(c); }, 10000, [this, k] { joinNext(k + 1); },
                        [this, k] {
                            std::fprintf(stderr, "%s could not join\n", kNicks[k]);
@@ -493,6 +513,10 @@ private:
     void seated()
     {
         m_rssFourKb = statusKb("VmRSS");
+        if (m_mode != Mode::Paced) {
+            m_meter.start();
+            return nextDeal();
+        }
         // Idle: seated, no deal, nothing to do for 10 s.
         Waiter::after(1000, [this] {
             m_idleCpu0 = cpuSeconds();
@@ -549,8 +573,12 @@ private:
         m_waiter.until([this] { return m_table.dealStarted().size() == 4; }, 20000,
                        [this, t0, byGuest] {
                            double last = 0;
-                           for (double t : m_table.dealStarted())
-                               last = std::max(last, t);
+                           const QHash<ClientTable *, double> started = m_table.dealStarted();
+                           for (auto it = started.begin(); it != started.end(); ++it)
+                               if (it.key() == m_pacedCopy)
+                                   m_pacedDealMs.push_back(it.value() - t0);
+                               else
+                                   last = std::max(last, it.value());
                            m_dealMs.push_back(last - t0);
                            m_dealFloorMs.push_back((byGuest ? kClientTickMs : 0) + hostQueueMs(kDealMessages)
                                                    + kClientReceiveTickMs);
@@ -606,8 +634,12 @@ private:
                        [this, seat, threw, byHost, t0] {
                            if (threw && !byHost) {
                                double lastSeen = 0;
-                               for (double t : m_table.moveSeen(seat))
-                                   lastSeen = std::max(lastSeen, t);
+                               const QHash<ClientTable *, double> seen = m_table.moveSeen(seat);
+                               for (auto it = seen.begin(); it != seen.end(); ++it)
+                                   if (it.key() == m_pacedCopy)
+                                       m_pacedThrowMs.push_back(it.value() - t0);
+                                   else
+                                       lastSeen = std::max(lastSeen, it.value());
                                m_guestThrowMs.push_back(lastSeen - t0);
                            }
                            nextMove();
@@ -623,6 +655,8 @@ private:
 
     void report()
     {
+        if (m_mode != Mode::Paced)
+            return reportUnpaced();
         const long rssAfterKb = statusKb("VmRSS");
         const long hwmKb = statusKb("VmHWM");
 
@@ -680,6 +714,31 @@ private:
         QCoreApplication::exit(0);
     }
 
+    void reportUnpaced()
+    {
+        const Summary lat = summarize(m_guestThrowMs);
+        const Summary deal = summarize(m_dealMs);
+        const char *to = m_mode == Mode::Unpaced ? "unpaced" : "mixed, to the unpaced copies";
+        const auto line = [](const QString &what, double ms) { std::printf("%-64s %10.1f\n", qPrintable(what), ms); };
+        line(QStringLiteral("move latency, median, %1 (ms)").arg(to), lat.median);
+        line(QStringLiteral("move latency, 95th percentile, %1 (ms)").arg(to), lat.p95);
+        line(QStringLiteral("deal time, median, %1 (ms)").arg(to), deal.median);
+        line(QStringLiteral("deal time, slowest, %1 (ms)").arg(to), deal.max);
+        if (m_mode == Mode::Mixed) {
+            const Summary pacedLat = summarize(m_pacedThrowMs);
+            const Summary pacedDeal = summarize(m_pacedDealMs);
+            line(QStringLiteral("move latency, median, mixed, to the paced copy (ms)"), pacedLat.median);
+            line(QStringLiteral("move latency, 95th percentile, mixed, to the paced copy (ms)"), pacedLat.p95);
+            line(QStringLiteral("deal time, median, mixed, to the paced copy (ms)"), pacedDeal.median);
+        }
+        std::printf("%d deals, %d moves, %d guest throws timed\n", m_deals, m_moves, lat.n);
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    }
+
+    Mode m_mode;
+    ClientTable *m_pacedCopy = nullptr;
+    std::vector<double> m_pacedThrowMs, m_pacedDealMs;
     Table m_table;
     Waiter m_waiter;
     StallMeter m_meter;
@@ -715,7 +774,16 @@ int main(int argc, char *argv[])
     const long rssBaseKb = statusKb("VmRSS");
     int code = 0;
     {
-        Bench bench(wantThrows, rssBaseKb);
+        Bench bench(Mode::Paced, wantThrows, rssBaseKb);
+        QTimer::singleShot(0, &app, [&bench] { bench.start(); });
+        code = app.exec();
+    }
+    for (const Mode mode : {Mode::Unpaced, Mode::Mixed}) {
+        if (code != 0)
+            break;
+        std::printf("\n%s\n", mode == Mode::Unpaced ? "every guest sends at once (unpaced):"
+                                                     : "a mixed table: two unpaced guests and one that announces no features:");
+        Bench bench(mode, wantThrows, rssBaseKb);
         QTimer::singleShot(0, &app, [&bench] { bench.start(); });
         code = app.exec();
     }

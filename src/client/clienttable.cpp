@@ -9,7 +9,7 @@
 
 ClientTable::ClientTable(Connection *connection, const QString &nick, QObject *parent)
     : QObject(parent), m_connection(connection), m_nick(nick), m_countdown(new ClientCountdown(this)),
-      m_endPause(new QTimer(this)), m_features{FairDeal::kFeatureWord}, m_keyWait(new QTimer(this))
+      m_endPause(new QTimer(this)), m_features{Feature::DealCheck, Feature::Unpaced}, m_keyWait(new QTimer(this))
 {
     m_rules.useGameWeights();
     m_endPause->setSingleShot(true);
@@ -165,7 +165,7 @@ void ClientTable::onMessage(const HubMessage &m)
     } else if (tag == Tag::CREDIT) {
         onCredit(v[1], v[2]);
     } else if (tag == Tag::CAPS) {
-        m_hostFeatures = splitFeatureWords(v[0]);
+        onHostFeatures(v[0]);
     } else if (tag == Tag::DEALHASH) {
         onDealHash(v[0], v[1]);
     } else if (tag == Tag::DEALSEEDS) {
@@ -185,6 +185,8 @@ bool ClientTable::handleHandshake(const QString &tag, const QString &v1)
     } else if (tag == Tag::REQINFO) {
         m_port = m_connection->wirePort();
         // Hosts that do not know the features ignore the announcement.
+        m_hostFeatures.clear();
+        m_hostFeaturesHeard = false;
         if (!m_features.isEmpty())
             send(Tag::CAPS, joinFeatureWords(m_features));
         if (!m_seatKey.isEmpty()) {
@@ -214,6 +216,16 @@ bool ClientTable::handleHandshake(const QString &tag, const QString &v1)
         return false;
     }
     return true;
+}
+
+void ClientTable::onHostFeatures(const QString &words)
+{
+    // The host's answer counts once per connection.
+    if (std::exchange(m_hostFeaturesHeard, true))
+        return;
+    m_hostFeatures = splitFeatureWords(words);
+    if (m_hostFeatures.contains(Feature::Unpaced) && m_features.contains(Feature::Unpaced) && m_connection)
+        m_connection->setUnpaced();
 }
 
 void ClientTable::afterMessage()

@@ -110,6 +110,7 @@ private:
     void onMessage(const HubMessage &m);
     bool handleHandshake(const QString &tag, const QString &v1);
     void afterMessage();
+    void onHostFeatures(const QString &words);
     void refuse(const QString &text, bool error);
     void onOpened();
     void onClosed(const QString &error);
@@ -168,6 +169,7 @@ private:
     bool m_autoPass = true;
     QStringList m_features;
     QStringList m_hostFeatures;
+    bool m_hostFeaturesHeard = false;
     TDealVerifier m_verifier;
     QTimer *m_keyWait;
 

@@ -12,8 +12,6 @@ namespace FairDeal {
 
 inline constexpr int kSecretBytes = 32;
 inline constexpr int kSeedBytes = 16;
-// The feature word a copy announces in "[CAPS]" when it takes part.
-inline const QString kFeatureWord = QStringLiteral("dealcheck");
 
 // Fresh values from the system's cryptographic source.
 QByteArray newSecret();

@@ -55,6 +55,12 @@ bool strictToInt(const QString &text, int *value);
 // Leading blanks skipped, optional sign, digits up to the first other character; 0 if none.
 int lenientToInt(const QString &text);
 
+// The words of the features a copy of this program may announce in "[CAPS]".
+namespace Feature {
+inline const QString DealCheck = QStringLiteral("dealcheck");
+inline const QString Unpaced = QStringLiteral("unpaced");
+} // namespace Feature
+
 // The feature words of a "[CAPS]" value ("dealcheck#unpaced#"), and back.
 QStringList splitFeatureWords(const QString &value);
 QString joinFeatureWords(const QStringList &words);

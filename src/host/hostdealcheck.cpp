@@ -1,35 +1,13 @@
-// The checkable deal on the host: the features each connection announced, the commitment to the
-// deal's secret, the guests' seeds, the deck they decide, and the secret revealed when the deal ends.
+// The checkable deal on the host: the commitment to the deal's secret, the guests' seeds, the deck they decide, and the secret revealed when the deal ends.
 #include "game/fairdeal.h"
 #include "game/protocol.h"
 #include "host/tablehost.h"
 #include "net/connection.h"
 #include <QTimer>
 
-namespace {
-// In-process players run beside the code that knows the secret: their seeds would prove nothing.
-bool inProcess(const Connection *link)
-{
-    return link->wirePort() == 0;
-}
-} // namespace
-
-void TableHost::onCaps(Connection *from, const QString &words)
-{
-    // Features are agreed once, before the seat: later announcements change nothing.
-    if (m_features.contains(from) || seatOf(from) != 0)
-        return;
-    QStringList agreed;
-    for (const QString &word : splitFeatureWords(words))
-        if (word == FairDeal::kFeatureWord && !inProcess(from))
-            agreed << word;
-    m_features.insert(from, agreed);
-    sendTo(from, Tag::CAPS, joinFeatureWords(inProcess(from) ? QStringList() : QStringList{FairDeal::kFeatureWord}));
-}
-
 bool TableHost::checksDeals(const Connection *link) const
 {
-    return link && m_features.value(link).contains(FairDeal::kFeatureWord);
+    return link && m_features.value(link).contains(Feature::DealCheck);
 }
 
 bool TableHost::commitToDeal()

@@ -184,6 +184,23 @@ void TableHost::onMessage(Connection *from, const HubMessage &m)
     sendAll(m, from);
 }
 
+void TableHost::onCaps(Connection *from, const QString &words)
+{
+    // Features are agreed once, before the seat: later announcements change nothing.
+    if (m_features.contains(from) || seatOf(from) != 0)
+        return;
+    // In-process players have no pacing, and their seeds would come from beside the deal's secret.
+    const QStringList offered = from->wirePort() == 0 ? QStringList() : QStringList{Feature::DealCheck, Feature::Unpaced};
+    QStringList agreed;
+    for (const QString &word : splitFeatureWords(words))
+        if (offered.contains(word) && !agreed.contains(word))
+            agreed << word;
+    m_features.insert(from, agreed);
+    sendTo(from, Tag::CAPS, joinFeatureWords(offered));
+    if (agreed.contains(Feature::Unpaced))
+        from->setUnpaced();
+}
+
 void TableHost::onClosed(Connection *from)
 {
     m_links.removeAll(from);

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <utility>
 
 namespace {
 
@@ -177,8 +178,49 @@ int TwsHUBcli::LocalPort() const
 
 bool TwsHUBcli::isConnected() const { return m_socket->state() == QAbstractSocket::ConnectedState; }
 
+void TwsHUBcli::setUnpaced(bool on)
+{
+    m_unpaced = on;
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, on ? 1 : 0);
+    if (!on)
+        return;
+    // What waits for its tick goes now.
+    m_sendTimer->stop();
+    sendNow();
+    if (!m_receiving && !m_receiveQueue.isEmpty()) {
+        m_receiveTimer->stop();
+        receiveTick();
+    }
+}
+
+void TwsHUBcli::sendNow()
+{
+    if (m_sendQueue.isEmpty())
+        return;
+    const QList<QByteArray> messages = std::exchange(m_sendQueue, {});
+    if (!m_opened || !isConnected())
+        return;
+    // Written from the event loop, which also reports a failure, never inside the sender's call.
+    for (const QByteArray &message : messages)
+        m_socket->write(message);
+    postBusy();
+}
+
+void TwsHUBcli::postBusy()
+{
+    // Told from the event loop: the sender's own handler may still be running.
+    if (std::exchange(m_busyPosted, true))
+        return;
+    QTimer::singleShot(0, this, [this] {
+        m_busyPosted = false;
+        emit OnBusy(this);
+    });
+}
+
 void TwsHUBcli::startPump()
 {
+    if (m_unpaced)
+        return sendNow();
     if (m_pumping || m_sendTimer->isActive())
         return;
     m_sendTimer->start(kTickMs + int(m_quietUntil.remainingTime()));
@@ -225,36 +267,43 @@ void TwsHUBcli::readSocket()
         else
             m_receiveQueue.append(chunk);
     }
-    if (!m_receiving && !m_receiveTimer->isActive() && !m_receiveQueue.isEmpty())
+    if (m_receiving || m_receiveTimer->isActive() || m_receiveQueue.isEmpty())
+        return;
+    if (m_unpaced)
+        receiveTick();
+    else
         m_receiveTimer->start(kTickMs);
 }
 
 void TwsHUBcli::receiveTick()
 {
     m_receiving = true;
-    if (!m_receiveQueue.isEmpty()) {
-        const QByteArray chunk = m_receiveQueue.takeFirst();
-        const QString ip = m_connected ? m_peerIP : QString();
-        const int port = m_connected ? m_peerPort : 0;
-        const QList<HubMessage> messages = m_reader.feed(chunk, m_encrypt, m_key, false, [this](const HubMessage &m) {
-            if (m_logEnabled) {
-                QStringList fields{m.Protocol};
-                for (const QString &v : m.value)
-                    fields << v;
-                AppendLog(logName(), LogLine("[R] ", fields));
+    // Paced, one chunk a tick; unpaced, everything that has come.
+    do {
+        if (!m_receiveQueue.isEmpty()) {
+            const QByteArray chunk = m_receiveQueue.takeFirst();
+            const QString ip = m_connected ? m_peerIP : QString();
+            const int port = m_connected ? m_peerPort : 0;
+            const QList<HubMessage> messages = m_reader.feed(chunk, m_encrypt, m_key, false, [this](const HubMessage &m) {
+                if (m_logEnabled) {
+                    QStringList fields{m.Protocol};
+                    for (const QString &v : m.value)
+                        fields << v;
+                    AppendLog(logName(), LogLine("[R] ", fields));
+                }
+            });
+            QPointer<TwsHUBcli> self(this);
+            for (const HubMessage &m : messages) {
+                emit OnDataArrived(ip, port, m.Protocol, m.value[0], m.value[1], m.value[2], m.value[3], m.value[4],
+                                   m.value[5]);
+                if (!self)
+                    return;
             }
-        });
-        QPointer<TwsHUBcli> self(this);
-        for (const HubMessage &m : messages) {
-            emit OnDataArrived(ip, port, m.Protocol, m.value[0], m.value[1], m.value[2], m.value[3], m.value[4],
-                               m.value[5]);
-            if (!self)
-                return;
         }
-    }
+        if (m_socket->bytesAvailable() > 0)
+            readSocket(); // what the queue limit left in the socket
+    } while (m_unpaced && !m_receiveQueue.isEmpty());
     m_receiving = false;
-    if (m_socket->bytesAvailable() > 0)
-        readSocket(); // what the queue limit left in the socket
     if (!m_receiveQueue.isEmpty() && !m_receiveTimer->isActive())
         m_receiveTimer->start(kTickMs);
 }
@@ -264,6 +313,7 @@ void TwsHUBcli::socketConnected()
     if (!m_opened)
         return;
     m_connected = true;
+    setUnpaced(false); // agreed anew on every connection
     m_peerIP = m_socket->peerAddress().toString();
     m_peerPort = m_socket->peerPort();
     QPointer<TwsHUBcli> self(this);

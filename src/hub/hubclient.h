@@ -43,6 +43,10 @@ public:
     QString LocalIP() const;
     int LocalPort() const;
     bool isConnected() const;
+    // Both ends take any number of messages in one read: this connection sends and parses at once,
+    // with no tick and no pause. Every new connection starts paced.
+    void setUnpaced(bool on);
+    bool unpaced() const { return m_unpaced; }
 
 signals:
     void OnConnect(const QString &HostIP, int atPort);
@@ -57,6 +61,8 @@ private:
     void startPump();
     void pumpSendQueue();
     void receiveTick();
+    void sendNow();
+    void postBusy();
     void socketConnected();
     void socketClosed();
     void socketError(QAbstractSocket::SocketError error);
@@ -77,6 +83,8 @@ private:
     bool m_connected = false;        // OnConnect was raised for the current connection
     bool m_pumping = false;
     bool m_receiving = false;
+    bool m_unpaced = false;
+    bool m_busyPosted = false;
     int m_port = 5000;
     int m_socketPort = 5000;         // Port given to the socket
     QString m_host = QStringLiteral("127.0.0.1");

@@ -1,4 +1,5 @@
 #include "hub/hubserver.h"
+#include "hub/hubserverconn.h"
 
 #include "hub/chatlimit.h"
 #include "hub/hublog.h"
@@ -70,20 +71,6 @@ void releaseSocket(QTcpSocket *socket, QObject *hub)
 
 } // namespace
 
-struct TwsHUBsvr::Conn
-{
-    QPointer<QTcpSocket> socket;
-    QString ip;
-    int port = 0;
-    FrameReader reader;
-    TSendQueue queue;
-    QDeadlineTimer sendAt;     // when the next waiting message may leave
-    QDeadlineTimer quietUntil; // the pause after the last send attempts
-    TChatLimit chat;
-    bool seated = false;
-    bool overflowed = false;   // past a cap: closed once the running handler is done
-    bool closeWhenSent = false;
-};
 
 QString HostingErrorText(int port, QAbstractSocket::SocketError error)
 {
@@ -230,8 +217,11 @@ void TwsHUBsvr::queueFrame(Conn *c, const QByteArray &frame, bool chat)
         c->sendAt = QDeadlineTimer(kTickMs + std::max<qint64>(0, c->quietUntil.remainingTime()), Qt::PreciseTimer);
     }
     c->queue.push(frame, chat);
-    if (c->queue.count() <= kQueueCapMessages && c->queue.bytes() <= kQueueCapBytes)
+    if (c->queue.count() <= kQueueCapMessages && c->queue.bytes() + heldBySocket(c) <= kQueueCapBytes) {
+        if (c->unpaced)
+            sendUnpaced(c);
         return;
+    }
     // It leaves, the others go on.
     c->overflowed = true;
     c->queue.clear();
@@ -260,7 +250,7 @@ void TwsHUBsvr::schedulePump()
 {
     qint64 earliest = -1;
     for (const Conn *c : std::as_const(m_conns)) {
-        if (c->queue.isEmpty())
+        if (c->queue.isEmpty() || c->unpaced)
             continue;
         const qint64 wait = std::max<qint64>(0, c->sendAt.remainingTime());
         earliest = earliest < 0 ? wait : std::min(earliest, wait);
@@ -277,7 +267,7 @@ void TwsHUBsvr::pumpSendQueues()
     m_sending = true;
     QList<QPointer<QTcpSocket>> due;
     for (const Conn *c : std::as_const(m_conns)) {
-        if (!c->queue.isEmpty() && c->sendAt.hasExpired())
+        if (!c->unpaced && !c->queue.isEmpty() && c->sendAt.hasExpired())
             due.append(c->socket);
     }
     for (const QPointer<QTcpSocket> &socket : std::as_const(due)) {
@@ -389,7 +379,7 @@ int TwsHUBsvr::queuedMessages() const
 {
     int n = 0;
     for (const Conn *c : m_conns)
-        n += c->queue.count();
+        n += c->queue.count() + (heldBySocket(c) > 0 ? 1 : 0);
     return n;
 }
 

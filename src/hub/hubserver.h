@@ -74,6 +74,10 @@ public:
     int chatLimitWindowMs() const { return m_chatWindowMs; }
 
     int queuedMessages() const;
+    // Both ends take any number of messages in one read: this connection's queue sends at once, with
+    // no tick and no pause (order, game before chat, the caps and the chat limit stay). False when no
+    // connection has that port.
+    bool setUnpaced(int port);
 
 signals:
     void OnHosting(QObject *sender);
@@ -106,6 +110,9 @@ private:
     void schedulePump();
     void pumpSendQueues();
     bool sendHead(Conn *c);
+    void sendUnpaced(Conn *c);
+    qint64 heldBySocket(const Conn *c) const;
+    void postBusy();
     void acceptConnections();
     void readConnection(QTcpSocket *socket);
     void connectionClosed(QTcpSocket *socket);
@@ -123,6 +130,7 @@ private:
     bool m_delivering = false;
     QTimer *m_sendTimer = nullptr;     // due at the earliest time a connection may send again
     bool m_sending = false;
+    bool m_busyPosted = false;
     int m_seatTimeoutMs = 15000;
     int m_chatLines = 10;
     int m_chatWindowMs = 10000;

@@ -27,6 +27,9 @@ public:
     virtual bool isOpen() const = 0;
     // The host's end: the connection holds a seat and is no longer closed for staying unseated.
     virtual void markSeated() {}
+    // Both ends agreed to send at once: from now on no pacing on this connection (in-process ends
+    // have none).
+    virtual void setUnpaced() {}
 
     // The other side's address, as the host shows it ("127.0.0.1" in-process).
     virtual QString peerAddress() const = 0;

@@ -62,3 +62,8 @@ void HubDialer::lost()
         emit closed(std::exchange(m_error, QString()));
     });
 }
+
+void HubDialer::setUnpaced()
+{
+    m_hub->setUnpaced(true);
+}

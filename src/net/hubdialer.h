@@ -17,6 +17,7 @@ public:
     void send(const HubMessage &message) override;
     void close() override;
     bool isOpen() const override;
+    void setUnpaced() override;
     QString peerAddress() const override { return m_host; }
     int wirePort() const override;
     QString host() const { return m_host; }

@@ -26,6 +26,7 @@ public:
             m_hub->DropClientWhenSent(m_port);
     }
     void markSeated() override { m_hub->markSeated(m_port); }
+    void setUnpaced() override { m_hub->setUnpaced(m_port); }
     bool isOpen() const override { return m_open; }
     QString peerAddress() const override { return m_ip; }
     int wirePort() const override { return m_port; }

@@ -79,7 +79,7 @@ private slots:
         QCOMPARE(t.sent(Tag::CHKVER).value(0), kVersionText);
         // The features go before the request to sit down, so the host knows them when it seats us.
         QCOMPARE(t.heard.at(2).Protocol, Tag::CAPS);
-        QCOMPARE(t.heard.at(2).value[0], QStringLiteral("dealcheck#"));
+        QCOMPARE(t.heard.at(2).value[0], QStringLiteral("dealcheck#unpaced#"));
         QCOMPARE(t.sent(Tag::REQJOIN).value(0), QStringLiteral("Bob"));
         QCOMPARE(waiting.count(), 1);
     }

@@ -104,6 +104,55 @@ class TstTableFaults : public QObject
     Q_OBJECT
 
 private slots:
+    void unpacedCopiesAndAPacedOneShareATable()
+    {
+        TcpTable tt;
+        QVERIFY(tt.listener.listen(0));
+        tt.autoPlay = true;
+        QElapsedTimer clock;
+        clock.start();
+        // A copy that sends no features, beside three that send at once.
+        ScriptedGuest &old = tt.guest(QStringLiteral("Old"));
+        QList<qint64> oldCards;
+        old.peer.onMessage = [&, base = old.peer.onMessage](const HubMessage &m) {
+            if (m.Protocol == Tag::CARD || m.Protocol == Tag::NEWGAME)
+                oldCards << clock.elapsed();
+            base(m);
+        };
+        QList<qint64> annCards;
+        QStringList disagreements;
+        int checks = 0;
+        for (const char *nick : {"Ann", "Bob", "Cy"}) {
+            ClientTable *p = tt.player(QString::fromLatin1(nick));
+            if (tt.t.players.size() == 1)
+                connect(p->connection(), &Connection::message, this, [&](const HubMessage &m) {
+                    if (m.Protocol == Tag::CARD || m.Protocol == Tag::NEWGAME)
+                        annCards << clock.elapsed();
+                });
+            // Once every copy has applied the host's last move and shows its turn, they must agree with it.
+            const auto check = [&] {
+                const TTable &truth = tt.host().table();
+                for (const auto &q : tt.t.players)
+                    if (q->table().moves().size() != truth.moves().size() || q->turnSeat() != truth.toMove())
+                        return;
+                ++checks;
+                if (const QString d = tt.t.disagreement(); !d.isEmpty())
+                    disagreements << d;
+            };
+            connect(p, &ClientTable::moved, this, check);
+            connect(p, &ClientTable::turnChanged, this, check);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(tt.host().dealsStarted() >= 2, 60000);
+        QCOMPARE(disagreements, QStringList());
+        QVERIFY2(checks >= 20, qPrintable(QString::number(checks)));
+        // A deal's thirteen cards and its start: at once for the unpaced copy, one every 25 ms for the other.
+        QVERIFY(annCards.size() >= 14 && oldCards.size() >= 14);
+        QVERIFY2(annCards.at(13) - annCards.at(0) < 100, qPrintable(QString::number(annCards.at(13) - annCards.at(0))));
+        QVERIFY2(oldCards.at(13) - oldCards.at(0) >= 250, qPrintable(QString::number(oldCards.at(13) - oldCards.at(0))));
+        for (const auto &p : tt.t.players)
+            QVERIFY(static_cast<HubDialer *>(p->connection())->hub()->unpaced());
+    }
+
     void weakOrIllegalMovesAndStrangersClaimsAreRefused()
     {
         TableHost host;
