@@ -4,7 +4,9 @@
 #include "hub/hubserver.h"
 
 #include <QSignalSpy>
+#include <QElapsedTimer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QTest>
 #include <memory>
 
@@ -58,6 +60,7 @@ private slots:
     void connectionPastTheCapLeaves();
     void peerThatStopsReadingLeavesAtTheByteCap();
     void unseatedConnectionsAreClosed();
+    void unpacedConnectionSendsAtOnceAndStillLeavesWhenItStopsReading();
 };
 
 void tst_hubqueues::connectionsDoNotWaitForEachOther()
@@ -182,6 +185,39 @@ void tst_hubqueues::peerThatStopsReadingLeavesAtTheByteCap()
     const int before = int(reader.got.size());
     QTRY_VERIFY(reader.got.size() > before + 3);
     QCOMPARE(svr.ClientCount(), 1);
+}
+
+void tst_hubqueues::unpacedConnectionSendsAtOnceAndStillLeavesWhenItStopsReading()
+{
+    TwsHUBsvr svr;
+    host(svr);
+    Peer fast(svr.listeningPort()), paced(svr.listeningPort()), stopped(svr.listeningPort());
+    QTRY_COMPARE(svr.ClientCount(), 3);
+    QVERIFY(svr.setUnpaced(fast.port()));
+    QVERIFY(svr.setUnpaced(stopped.port()));
+    QVERIFY(!svr.setUnpaced(1));
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 40; ++i) {
+        svr.SendToClient(fast.port(), "[M]", QString::number(i), "", "");
+        svr.SendToClient(paced.port(), "[M]", QString::number(i), "", "");
+    }
+    QTRY_COMPARE(fast.got.size(), 40);
+    QVERIFY2(clock.elapsed() < 300, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(fast.got.last().value[0], QString("39"));
+    // The paced one next to it still gets one message a tick.
+    QVERIFY2(paced.got.size() < 20, qPrintable(QString::number(paced.got.size())));
+
+    // What the socket holds counts against the cap: a reader that stops is still found.
+    stopped.socket.disconnect();
+    stopped.socket.setReadBufferSize(1);
+    QSignalSpy left(&svr, &TwsHUBsvr::OnClientDisconnect);
+    const QString bulk(64 * 1024, QChar('x'));
+    QTimer feed;
+    connect(&feed, &QTimer::timeout, this, [&] { svr.SendToClient(stopped.port(), "[BULK]", bulk, "", ""); });
+    feed.start(1);
+    QVERIFY(left.wait(30000));
+    QCOMPARE(left.at(0).at(1).toInt(), stopped.port());
 }
 
 void tst_hubqueues::unseatedConnectionsAreClosed()
