@@ -29,7 +29,6 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPainter>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QStatusBar>

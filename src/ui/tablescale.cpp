@@ -126,17 +126,14 @@ void TTableScale::paintPictures()
 {
     m_picturesFactor = m_factor;
     const qreal f = m_factor;
-    // The felt tiled from the top-left corner; the last row and column are clipped.
+    // The felt tiled from the top-left corner by a texture, which leaves no seams at any factor.
+    const QPixmap tile = scaledFelt(f);
     QPixmap carpet(w.imgCarpet->size() * w.devicePixelRatioF());
     carpet.setDevicePixelRatio(w.devicePixelRatioF());
     carpet.fill(QColor(0, 96, 0));
-    const QPixmap tile = scaledFelt(f);
     if (!tile.isNull()) {
         QPainter p(&carpet);
-        const qreal step = 30 * f;
-        for (qreal y = 0; y < w.imgCarpet->height(); y += step)
-            for (qreal x = 0; x < w.imgCarpet->width(); x += step)
-                p.drawPixmap(QPointF(x, y), tile);
+        p.fillRect(QRect(QPoint(), w.imgCarpet->size()), QBrush(tile));
     }
     w.imgCarpet->setPixmap(carpet);
 
