@@ -19,10 +19,14 @@ TTurnNotifier::TTurnNotifier(TmainFrm &w) : QObject(&w), w(w)
     m_action->setChecked(true);
     w.Settings1->insertAction(w.ChatDialog1, m_action);
 
-    m_desktop.windowActive = [this] { return this->w.isActiveWindow(); };
-    m_desktop.alert = [this] { QApplication::alert(&this->w); };
-    m_desktop.notify = [](const QString &summary, const QString &body) { sendDesktopNotification(summary, body); };
+    m_desktop = systemDesktop(w);
     connect(w.session, &TableSession::clientCreated, this, &TTurnNotifier::bind);
+}
+
+TTurnNotifier::Desktop TTurnNotifier::systemDesktop(TmainFrm &w)
+{
+    return {[&w] { return w.isActiveWindow(); }, [&w] { QApplication::alert(&w); },
+            [](const QString &summary, const QString &body) { sendDesktopNotification(summary, body); }};
 }
 
 bool TTurnNotifier::enabled() const { return m_action->isChecked(); }

@@ -33,6 +33,7 @@ public:
         std::function<void(const QString &summary, const QString &body)> notify;
     };
     void setDesktop(Desktop desktop) { m_desktop = std::move(desktop); }
+    static Desktop systemDesktop(TmainFrm &w);
     Desktop &desktop() { return m_desktop; }
 
     // Sends org.freedesktop.Notifications.Notify on the session bus without waiting for an answer;

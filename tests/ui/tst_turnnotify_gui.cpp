@@ -147,6 +147,8 @@ private:
         w->client()->setCountdownTickMs(600000);
         const QList<ClientTable *> quiet = seatQuietPlayers(w, {QStringLiteral("Bob"), QStringLiteral("Cid"), QStringLiteral("Dan")});
         int alerts = 0;
+        // The window's own way to the desktop (the fixture's windows are kept quiet).
+        w->turnNotifier->setDesktop(TTurnNotifier::systemDesktop(*w));
         w->turnNotifier->desktop().windowActive = [] { return false; };
         w->turnNotifier->desktop().alert = [&] { ++alerts; };
         QVERIFY(dealToAnn(w));
