@@ -33,11 +33,15 @@ bool dealToAnn(TmainFrm *w)
            && TableFixture::waitFor([w] { return w->client()->myTurn(); });
 }
 
-struct Calls
+// Ann hosts, three players that never move sit with her, and her turn waits.
+QList<ClientTable *> seatAnn(TableFixture &fx, TmainFrm *w)
 {
-    int alerts = 0;
-    QStringList notes;
-};
+    if (!fx.host(w, QStringLiteral("Ann")))
+        return {};
+    w->BeepOnTurn1->setChecked(false);
+    w->client()->setCountdownTickMs(600000);
+    return seatQuietPlayers(w, {QStringLiteral("Bob"), QStringLiteral("Cid"), QStringLiteral("Dan")});
+}
 
 } // namespace
 
@@ -69,31 +73,30 @@ private slots:
         TableFixture fx;
         TmainFrm *w = fx.newWindow();
         QVERIFY(w->turnNotifier->action()->isChecked()); // on by default
-        QVERIFY(fx.host(w, QStringLiteral("Ann")));
-        w->BeepOnTurn1->setChecked(false);
-        w->client()->setCountdownTickMs(600000);
-        const QList<ClientTable *> quiet = seatQuietPlayers(w, {QStringLiteral("Bob"), QStringLiteral("Cid"), QStringLiteral("Dan")});
+        const QList<ClientTable *> quiet = seatAnn(fx, w);
+        QCOMPARE(quiet.size(), 3);
         bool active = false;
-        Calls calls;
-        w->turnNotifier->setDesktop({[&] { return active; }, [&] { ++calls.alerts; },
-                                     [&](const QString &s, const QString &b) { calls.notes << s + '|' + b; }});
+        int alerts = 0;
+        QStringList notes;
+        w->turnNotifier->setDesktop({[&] { return active; }, [&] { ++alerts; },
+                                     [&](const QString &s, const QString &b) { notes << s + '|' + b; }});
 
         QVERIFY(dealToAnn(w));
-        QCOMPARE(calls.alerts, 1);
+        QCOMPARE(alerts, 1);
         const QString table = QStringLiteral(":") + QString::number(w->session->listeningPort());
-        QCOMPARE(calls.notes.size(), 1);
-        QVERIFY2(calls.notes.first().startsWith(QStringLiteral("Your turn|")) && calls.notes.first().endsWith(table),
-                 qPrintable(calls.notes.first()));
+        QCOMPARE(notes.size(), 1);
+        QVERIFY2(notes.first().startsWith(QStringLiteral("Your turn|")) && notes.first().endsWith(table),
+                 qPrintable(notes.first()));
 
         active = true;
         QVERIFY(dealToAnn(w));
-        QCOMPARE(calls.alerts, 1);
+        QCOMPARE(alerts, 1);
 
         active = false;
         w->turnNotifier->action()->trigger(); // Settings > Notify On Turn: off
         QVERIFY(dealToAnn(w));
-        QCOMPARE(calls.alerts, 1);
-        QCOMPARE(calls.notes.size(), 1);
+        QCOMPARE(alerts, 1);
+        QCOMPARE(notes.size(), 1);
         qDeleteAll(quiet);
 
         // The setting comes back with the next start.
@@ -142,10 +145,8 @@ private:
 
         TableFixture fx;
         TmainFrm *w = fx.newWindow();
-        QVERIFY(fx.host(w, QStringLiteral("Ann")));
-        w->BeepOnTurn1->setChecked(false);
-        w->client()->setCountdownTickMs(600000);
-        const QList<ClientTable *> quiet = seatQuietPlayers(w, {QStringLiteral("Bob"), QStringLiteral("Cid"), QStringLiteral("Dan")});
+        const QList<ClientTable *> quiet = seatAnn(fx, w);
+        QCOMPARE(quiet.size(), 3);
         int alerts = 0;
         // The window's own way to the desktop (the fixture's windows are kept quiet).
         w->turnNotifier->setDesktop(TTurnNotifier::systemDesktop(*w));
