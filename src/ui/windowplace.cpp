@@ -77,7 +77,8 @@ bool TWindowPlace::save()
 
     const QRect normal = w.normalGeometry();
     const bool maximized = w.windowState() & Qt::WindowMaximized;
-    if (m_hadSection || maximized || (m_opened.isValid() && normal != m_opened)) {
+    const bool resized = normal.size() != w.minimumSize();
+    if (m_hadSection || maximized || resized || (m_opened.isValid() && normal != m_opened)) {
         s.beginGroup(kWindow);
         s.setValue(kLeft, normal.x());
         s.setValue(kTop, normal.y());
