@@ -4,6 +4,7 @@
 #include "rules/handorder.h"
 #include "ui/mainfrm.h"
 #include "ui/playcard.h"
+#include "ui/tablescale.h"
 #include <QLabel>
 #include <QPushButton>
 
@@ -27,7 +28,8 @@ void THandHandling::setRaised(TPlayCard *slot, bool up)
     if (!slot)
         return;
     slot->setProperty(kMarkProperty, up ? kUp : QString());
-    slot->move(slot->x(), up ? kRaisedTop : kLoweredTop);
+    slot->refreshAccessibleName();
+    TTableScale::moveDesign(slot, QPoint(TTableScale::designRect(slot).x(), up ? kRaisedTop : kLoweredTop));
 }
 
 void THandHandling::cardControl(TPlayCard *slot)

@@ -11,8 +11,13 @@
 #include "ui/frmsetting.h"
 #include "ui/hint.h"
 #include "ui/pictures.h"
+#include "ui/keyboardplay.h"
+#include "ui/tableaccessibility.h"
+#include "ui/tablescale.h"
 #include "ui/tablesession.h"
+#include "ui/turnnotifier.h"
 #include "ui/webtext.h"
+#include "ui/windowplace.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -24,7 +29,6 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPainter>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -102,12 +106,20 @@ TmainFrm::~TmainFrm()
     chat = nullptr;
     delete frmSetting;
     frmSetting = nullptr;
+    delete accessibility;
+    accessibility = nullptr;
+    delete keys;
+    keys = nullptr;
+    delete windowPlace;
+    windowPlace = nullptr;
     delete countdown;
     delete hand;
     delete hint;
     hint = nullptr;
     countdown = nullptr;
     hand = nullptr;
+    delete tableScale;
+    tableScale = nullptr;
     if (mainFrm == this)
         mainFrm = nullptr;
 }
@@ -128,9 +140,9 @@ void TmainFrm::FormCreate()
     m_blankIcon = ::blankIcon();
     setWindowIcon(m_windowIcon);
     QApplication::setWindowIcon(m_windowIcon);
-    // single border with system menu and minimise: no maximise, no resizing
+    // The design size is the smallest; the table grows with the window and with a maximised one.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(tableFont(QStringLiteral("MS Sans Serif"), 11, false));
 
     session = new TableSession(this);
@@ -357,9 +369,10 @@ void TmainFrm::buildControls()
     Panel1->installEventFilter(this);
     txtWhoThrow->installEventFilter(this);
     chatLog->viewport()->installEventFilter(this);
+    m_client->installEventFilter(this);
 
-    // The window keeps the size its client area asks for; only setOuterWidth changes it.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    tableScale = new TTableScale(*this);
+    tableScale->record();
     layoutClient(kTableWidth);
 }
 
@@ -442,6 +455,10 @@ void TmainFrm::createControllers()
     chat = new TChatPanel(*this); // after the controls: it watches txtInput and chatLog
     frmSetting = new TfrmSetting(*this);
     botSeats = new TBotSeats(*this);
+    keys = new TKeyboardPlay(*this);
+    turnNotifier = new TTurnNotifier(*this);
+    accessibility = new TTableAccessibility(*this);
+    windowPlace = new TWindowPlace(*this);
 }
 
 void TmainFrm::wireSignals()
@@ -498,29 +515,13 @@ void TmainFrm::FormShow()
     drawTable();
     if (frmSetting)
         frmSetting->loadSettings();
+    if (windowPlace)
+        windowPlace->load();
 }
 
 void TmainFrm::drawTable()
 {
-    // Tile the felt from the top-left corner; the last row and column are clipped.
-    const QPixmap tile = Img1->pixmap();
-    QPixmap carpet(imgCarpet->size());
-    carpet.fill(QColor(0, 96, 0));
-    if (!tile.isNull() && Img1->width() > 0 && Img1->height() > 0) {
-        QPainter p(&carpet);
-        const int rows = imgCarpet->height() / Img1->height();
-        const int cols = imgCarpet->width() / Img1->width();
-        for (int r = 0; r <= rows; ++r)
-            for (int c = 0; c <= cols; ++c)
-                p.drawPixmap(30 * c, 30 * r, tile);
-    }
-    imgCarpet->setPixmap(carpet);
-
-    const QPixmap back = cardImg->pixmap();
-    for (int s = 2; s <= 4; ++s)
-        for (int n = 1; n <= 13; ++n)
-            if (QLabel *img = findLabel(QStringLiteral("p%1c%2").arg(s).arg(n)))
-                img->setPixmap(back);
+    tableScale->paintPictures();
 }
 
 void TmainFrm::closeEvent(QCloseEvent *e)
@@ -547,7 +548,7 @@ void TmainFrm::FormDestroy()
     if (m_destroyed)
         return;
     m_destroyed = true;
-    if (frmSetting && !frmSetting->saveSettings()) {
+    if (frmSetting && !(frmSetting->saveSettings() && (!windowPlace || windowPlace->save()))) {
         const QString failure = QStringLiteral("The settings could not be saved to %1").arg(settingsPath());
         if (m_unattended)
             qCritical().noquote() << failure;
@@ -573,6 +574,8 @@ bool TmainFrm::eventFilter(QObject *watched, QEvent *e)
     if ((watched == Panel1 && e->type() == QEvent::LayoutRequest)
         || (watched == txtWhoThrow && e->type() == QEvent::Show)) {
         fitWhoThrow();
+    } else if (watched == m_client && e->type() == QEvent::Resize) {
+        tableScale->apply(m_client->size(), m_chatOpen);
     } else if (chatLog && watched == chatLog->viewport() && e->type() == QEvent::MouseButtonRelease) {
         chat->chatLogClick();
     }
@@ -668,7 +671,7 @@ void TmainFrm::setTurnMarker(int seat)
     static const QPoint pos[] = {{}, {173, 195}, {58, 142}, {173, 70}, {278, 142}};
     if (seat < 1 || seat > 4)
         return;
-    imgTurn->move(pos[seat]);
+    TTableScale::moveDesign(imgTurn, pos[seat]);
     imgTurn->show();
 }
 
@@ -695,12 +698,21 @@ void TmainFrm::setOuterWidth(int outerWidth)
 
 void TmainFrm::layoutClient(int clientWidth)
 {
-    const int tableHeight = kClientHeight - kStatusHeight;
-    m_client->setFixedSize(clientWidth, tableHeight);
-    Panel2->setGeometry(0, 0, clientWidth, 21);
-    chatPanel->setGeometry(kTableWidth, 21, clientWidth - kTableWidth, tableHeight - 21);
+    m_chatOpen = clientWidth > kTableWidth;
+    const QSize design(clientWidth, kClientHeight - kStatusHeight);
+    m_client->setMinimumSize(design);
     if (layout())
         layout()->activate();
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+        // A table shown larger keeps its factor: the window grows or shrinks by the chat panel's share.
+        const qreal f = tableScale->factor();
+        const QSize client = f > 1 ? QSize(qRound(design.width() * f), std::max(m_client->height(), design.height()))
+                                   : design;
+        resize(client + (minimumSize() - m_client->minimumSize()));
+        // A shown window takes its new size when the platform reports it; the table is laid out now.
+        m_client->resize(client);
+    }
+    tableScale->apply(m_client->size(), m_chatOpen);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -30,6 +30,11 @@ class TBotSeats;
 class TableSession;
 class ClientTable;
 class TableHost;
+class TTableScale;
+class TKeyboardPlay;
+class TTurnNotifier;
+class TTableAccessibility;
+class TWindowPlace;
 
 class TmainFrm : public QMainWindow
 {
@@ -66,6 +71,11 @@ public:
     TChatPanel *chat = nullptr;
     TfrmSetting *frmSetting = nullptr;
     TBotSeats *botSeats = nullptr;      // "Add Computer Player"
+    TTableScale *tableScale = nullptr;  // the table at the window's size
+    TKeyboardPlay *keys = nullptr;      // play from the keyboard
+    TTurnNotifier *turnNotifier = nullptr;
+    TTableAccessibility *accessibility = nullptr;
+    TWindowPlace *windowPlace = nullptr; // the window's size and place in the settings file
 
     // Controls (object names as written here)
     QFrame *Panel1 = nullptr, *Panel2 = nullptr, *Panel3 = nullptr, *Panel4 = nullptr;
@@ -87,6 +97,7 @@ public:
 
     // Look-up by composed name, ignoring letter case ("txtNick" + seat, "P" + seat + "C" + slot, "outC" + slot)
     QWidget *findControl(const QString &name) const;
+    QList<QWidget *> controls() const { return m_byName.values(); }
     TPlayCard *findCard(const QString &name) const;   // nullptr when the control is not a card control
     QLabel *findLabel(const QString &name) const;
     TPlayCard *handSlot(int n) const;                 // "P1C" + n, n 1..13
@@ -110,6 +121,7 @@ public:
     void restoreIcon();                               // the window's own icon back on the task bar
     void showBlankIcon();
     void setOuterWidth(int outerWidth);               // 363 closes the chat panel, 640 opens it
+    bool chatOpen() const { return m_chatOpen; }
     bool blankIconShown() const { return m_blankIconShown; }
     // Draws the table as the client model holds it (tableshow.cpp).
     void showTable();
@@ -145,6 +157,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    friend class TTableScale;
     void buildControls();
     void buildMenu();
     void buildChatPanel();
@@ -170,6 +183,7 @@ private:
     bool m_blankIconShown = false;
     int m_beeps = 0;
     bool m_shownOnce = false;
+    bool m_chatOpen = false;
     bool m_destroyed = false;
     bool m_unattended = false;      // ending for a signal: no message box
     QString m_winnerText;           // " nick WIN !" once a deal is won, until the next one

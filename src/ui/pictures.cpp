@@ -1,4 +1,5 @@
 #include "ui/pictures.h"
+#include "ui/picturedrawing.h"
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPixmapCache>
@@ -33,6 +34,34 @@ QPixmap loadPicture(const QString &name, qreal devicePixelRatio)
     pm.setDevicePixelRatio(ratio);
     QPixmapCache::insert(key, pm);
     return pm;
+}
+
+qreal ratioOrApp(qreal devicePixelRatio)
+{
+    if (devicePixelRatio > 0)
+        return devicePixelRatio;
+    return qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+}
+
+// A vector picture drawn at scale x ratio pixels per design unit, kept for the next call.
+QPixmap drawnPicture(const QString &name, QSize logical, qreal scale, qreal devicePixelRatio,
+                     const PictureDrawing::Painter &draw)
+{
+    const qreal ratio = ratioOrApp(devicePixelRatio);
+    const QString key = QStringLiteral("quadrix/%1/%2/%3").arg(name).arg(scale).arg(ratio);
+    QPixmap pm;
+    if (QPixmapCache::find(key, &pm))
+        return pm;
+    QImage img = PictureDrawing::render(logical, scale * ratio, draw);
+    img.setDevicePixelRatio(ratio);
+    pm = QPixmap::fromImage(img);
+    QPixmapCache::insert(key, pm);
+    return pm;
+}
+
+bool designScale(qreal scale)
+{
+    return qFuzzyCompare(scale, 1.0);
 }
 
 } // namespace
@@ -111,4 +140,48 @@ QFont tableFont(const QString &windowsFace, int pixelSize, bool bold)
 QFont cardFont()
 {
     return tableFont(QStringLiteral("Arial"), 10, true);
+}
+
+QPixmap scaledCardBack(qreal scale, qreal devicePixelRatio)
+{
+    if (designScale(scale))
+        return cardBackPicture(devicePixelRatio);
+    return drawnPicture(QStringLiteral("bk"), {31, 44}, scale, devicePixelRatio, PictureDrawing::drawCardBack);
+}
+
+QPixmap scaledSuit(int index, qreal scale, qreal devicePixelRatio)
+{
+    if (designScale(scale) || index < 1 || index > 4)
+        return suitPicture(index, devicePixelRatio);
+    using namespace PictureDrawing;
+    static const QSize sizes[] = {{12, 14}, {14, 14}, {14, 13}, {11, 14}};
+    static QPainterPath (*const units[])() = {spadeUnit, heartUnit, clubUnit, diamondUnit};
+    const bool red = index == 2 || index == 4;
+    return drawnPicture(QStringLiteral("f%1").arg(index), sizes[index - 1], scale, devicePixelRatio,
+                        suitPainter(units[index - 1], red ? kRed : kBlack));
+}
+
+QPixmap scaledFelt(qreal scale, qreal devicePixelRatio)
+{
+    if (designScale(scale))
+        return feltTile(devicePixelRatio);
+    // The felt is a texture of single pixels: drawn at the nearest whole pixel count per unit.
+    const qreal ratio = ratioOrApp(devicePixelRatio);
+    const int pixelsPerUnit = qMax(1, qRound(scale * ratio));
+    const QString key = QStringLiteral("quadrix/felt/%1/%2").arg(scale).arg(ratio);
+    QPixmap pm;
+    if (QPixmapCache::find(key, &pm))
+        return pm;
+    const QImage img = PictureDrawing::drawFelt(30, pixelsPerUnit);
+    pm = QPixmap::fromImage(img.scaled(QSize(qRound(30 * scale * ratio), qRound(30 * scale * ratio))));
+    pm.setDevicePixelRatio(ratio);
+    QPixmapCache::insert(key, pm);
+    return pm;
+}
+
+QPixmap scaledTurnMarker(qreal scale, qreal devicePixelRatio)
+{
+    if (designScale(scale))
+        return turnMarkerPicture(devicePixelRatio);
+    return drawnPicture(QStringLiteral("turn"), {17, 17}, scale, devicePixelRatio, PictureDrawing::drawTurnMarker);
 }

@@ -17,6 +17,13 @@ QPixmap suitPicture(int index, qreal devicePixelRatio = 0);
 QPixmap feltTile(qreal devicePixelRatio = 0);
 // A black spade on a transparent ground, with a pale rim so it reads on the felt.
 QPixmap turnMarkerPicture(qreal devicePixelRatio = 0);
+// The same pictures for a table shown at scale times its design size: at scale 1 exactly the ones
+// above; at any other scale drawn anew at the size shown (never a stretched bitmap), reporting the
+// logical size times scale.
+QPixmap scaledCardBack(qreal scale, qreal devicePixelRatio = 0);
+QPixmap scaledSuit(int index, qreal scale, qreal devicePixelRatio = 0);
+QPixmap scaledFelt(qreal scale, qreal devicePixelRatio = 0);
+QPixmap scaledTurnMarker(qreal scale, qreal devicePixelRatio = 0);
 QIcon windowIcon();
 // 16 x 16, every pixel transparent.
 QIcon blankIcon();

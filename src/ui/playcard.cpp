@@ -18,9 +18,23 @@ TPlayCard::TPlayCard(QWidget *parent)
 void TPlayCard::loadPictures()
 {
     m_picturesRatio = devicePixelRatioF();
-    m_backImage = cardBackPicture(m_picturesRatio);
+    m_picturesScale = shownScale();
+    m_backImage = scaledCardBack(m_picturesScale, m_picturesRatio);
     for (int i = 0; i < 4; ++i)
-        m_suitImages[i] = suitPicture(i + 1, m_picturesRatio);
+        m_suitImages[i] = scaledSuit(i + 1, m_picturesScale, m_picturesRatio);
+}
+
+qreal TPlayCard::shownScale() const
+{
+    return width() / qreal(kDesignWidth);
+}
+
+void TPlayCard::setKeyFocus(bool focused)
+{
+    if (m_keyFocus == focused)
+        return;
+    m_keyFocus = focused;
+    update();
 }
 
 void TPlayCard::setCardFlower(TFlowerType f)
@@ -44,13 +58,32 @@ void TPlayCard::setCardStatus(TCardStatus s)
 void TPlayCard::OpenCard()
 {
     m_status = _Open;
+    refreshAccessibleName();
     repaint();
 }
 
 void TPlayCard::CloseCard()
 {
     m_status = _Close;
+    refreshAccessibleName();
     repaint();
+}
+
+QString TPlayCard::spokenName(TFlowerType f, TNumberType n)
+{
+    static const char *const ranks[] = {"Ace", "Two", "Three", "Four", "Five", "Six", "Seven",
+                                        "Eight", "Nine", "Ten", "Jack", "Queen", "King"};
+    static const char *const suits[] = {"Spades", "Hearts", "Clubs", "Diamonds"};
+    return QStringLiteral("%1 of %2").arg(QLatin1String(ranks[n]), QLatin1String(suits[f]));
+}
+
+void TPlayCard::refreshAccessibleName()
+{
+    QString name = m_status == _Close ? QStringLiteral("Card face down") : spokenName(m_flower, m_number);
+    if (property("mark").toString() == QLatin1String("UP"))
+        name += QStringLiteral(", raised");
+    if (name != accessibleName())
+        setAccessibleName(name);
 }
 
 void TPlayCard::SetCard(TFlowerType f, TNumberType n)
@@ -59,6 +92,7 @@ void TPlayCard::SetCard(TFlowerType f, TNumberType n)
     m_number = n;
     m_suitImageIndex = int(f) + 1;
     m_rankLabel = rankLabel(n);
+    refreshAccessibleName();
     repaint();
 }
 
@@ -77,23 +111,28 @@ QString TPlayCard::GetCardCode() const
 
 void TPlayCard::paintEvent(QPaintEvent *)
 {
-    if (!qFuzzyCompare(m_picturesRatio, devicePixelRatioF()))
+    if (!qFuzzyCompare(m_picturesRatio, devicePixelRatioF()) || !qFuzzyCompare(m_picturesScale, shownScale()))
         loadPictures();
 
     QPainter p(this);
+    const int w = width(), h = height();
+    // Offsets of the design size, multiplied out for a card shown larger.
+    const qreal k = m_picturesScale;
+    const auto at = [k](int designOffset) { return qRound(designOffset * k); };
     if (m_status == _Close) {
         p.drawPixmap(0, 0, m_backImage);
+        paintKeyFocus(p);
         return;
     }
 
-    const int w = width(), h = height();
     p.fillRect(0, 0, w, h, QColor(255, 255, 255));
     // The outline as four filled strips: flush with the edges at any device pixel ratio.
     const QColor black(0, 0, 0);
-    p.fillRect(0, 0, w, 1, black);
-    p.fillRect(0, h - 1, w, 1, black);
-    p.fillRect(0, 0, 1, h, black);
-    p.fillRect(w - 1, 0, 1, h, black);
+    const int line = qMax(1, at(1));
+    p.fillRect(0, 0, w, line, black);
+    p.fillRect(0, h - line, w, line, black);
+    p.fillRect(0, 0, line, h, black);
+    p.fillRect(w - line, 0, line, h, black);
 
     const bool red = m_suitImageIndex == 2 || m_suitImageIndex == 4;
     p.setPen(red ? QColor(255, 0, 0) : QColor(0, 0, 0));
@@ -102,14 +141,29 @@ void TPlayCard::paintEvent(QPaintEvent *)
         // Top-left placement: the text box starts exactly at (x, y).
         p.drawText(QRect(x, y, w, h), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, m_rankLabel);
     };
-    drawLabel(2, 2);
-    drawLabel(m_rankLabel == QLatin1String("10") ? w - 15 : w - 10, h - 14);
+    drawLabel(at(2), at(2));
+    drawLabel(m_rankLabel == QLatin1String("10") ? w - at(15) : w - at(10), h - at(14));
 
     if (m_suitImageIndex >= 1 && m_suitImageIndex <= 4) {
         const QPixmap &suit = m_suitImages[m_suitImageIndex - 1];
         const QSize s = suit.deviceIndependentSize().toSize();
-        p.drawPixmap(w / 2 - s.width() / 2, h / 2 - s.height() / 2 + 1, suit);
+        p.drawPixmap(w / 2 - s.width() / 2, h / 2 - s.height() / 2 + at(1), suit);
     }
+    paintKeyFocus(p);
+}
+
+void TPlayCard::paintKeyFocus(QPainter &p)
+{
+    if (!m_keyFocus)
+        return;
+    // A frame inside the card's edge, in a colour neither suit uses.
+    const int line = qMax(2, qRound(2 * m_picturesScale));
+    const QColor mark(255, 160, 0);
+    const int w = width(), h = height();
+    p.fillRect(0, 0, w, line, mark);
+    p.fillRect(0, h - line, w, line, mark);
+    p.fillRect(0, 0, line, h, mark);
+    p.fillRect(w - line, 0, line, h, mark);
 }
 
 void TPlayCard::mousePressEvent(QMouseEvent *e)

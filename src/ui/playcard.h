@@ -4,6 +4,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+class QPainter;
+
 class TPlayCard : public QWidget
 {
     Q_OBJECT
@@ -27,6 +29,16 @@ public:
     int suitImageIndex() const { return m_suitImageIndex; }
     QString About() const { return m_about; }
 
+    // The keyboard's focus: a frame around the card while it is the one the keys act on.
+    bool keyFocus() const { return m_keyFocus; }
+    void setKeyFocus(bool focused);
+    static constexpr int kDesignWidth = 31;
+
+    // How a screen reader names a card: "Queen of Hearts".
+    static QString spokenName(TFlowerType f, TNumberType n);
+    // The control's accessible name from the card, its face and its raised mark ("Queen of Hearts, raised").
+    void refreshAccessibleName();
+
 signals:
     void OnLeftClick(TPlayCard *sender);
     void OnRightClick(TPlayCard *sender);
@@ -45,9 +57,13 @@ private:
     void mouseEntered();
     void mouseLeft();
     void loadPictures();
+    qreal shownScale() const;
+    void paintKeyFocus(QPainter &p);
     QPixmap m_backImage;
     QPixmap m_suitImages[4];
     qreal m_picturesRatio = 1.0;
+    qreal m_picturesScale = 1.0;
+    bool m_keyFocus = false;
     TFlowerType m_flower = _Spade;
     TNumberType m_number = _A;
     TCardStatus m_status = _Open;
