@@ -10,6 +10,7 @@
 #include "ui/fileplace.h"
 #include "ui/frmsetting.h"
 #include "ui/hint.h"
+#include "ui/homehosting.h"
 #include "ui/pictures.h"
 #include "ui/tablesession.h"
 #include "ui/webtext.h"
@@ -98,6 +99,8 @@ TmainFrm::~TmainFrm()
     botSeats = nullptr;
     delete session;
     session = nullptr;
+    delete homeHosting;
+    homeHosting = nullptr;
     delete chat;
     chat = nullptr;
     delete frmSetting;
@@ -442,6 +445,7 @@ void TmainFrm::createControllers()
     chat = new TChatPanel(*this); // after the controls: it watches txtInput and chatLog
     frmSetting = new TfrmSetting(*this);
     botSeats = new TBotSeats(*this);
+    homeHosting = new THomeHosting(*this);
 }
 
 void TmainFrm::wireSignals()
@@ -498,6 +502,7 @@ void TmainFrm::FormShow()
     drawTable();
     if (frmSetting)
         frmSetting->loadSettings();
+    homeHosting->loadSetting();
 }
 
 void TmainFrm::drawTable()
@@ -554,6 +559,7 @@ void TmainFrm::FormDestroy()
         else
             showMessage(QMessageBox::Critical, failure);
     }
+    homeHosting->saveSetting();
     // The program is ending: the connection's end would only reset a table nobody sees.
     if (botSeats)
         botSeats->clear();

@@ -27,6 +27,7 @@ class TCountdown;
 class TChatPanel;
 class TfrmSetting;
 class TBotSeats;
+class THomeHosting;
 class TableSession;
 class ClientTable;
 class TableHost;
@@ -66,6 +67,7 @@ public:
     TChatPanel *chat = nullptr;
     TfrmSetting *frmSetting = nullptr;
     TBotSeats *botSeats = nullptr;      // "Add Computer Player"
+    THomeHosting *homeHosting = nullptr; // the router's port, invitations
 
     // Controls (object names as written here)
     QFrame *Panel1 = nullptr, *Panel2 = nullptr, *Panel3 = nullptr, *Panel4 = nullptr;
