@@ -50,6 +50,8 @@ std::optional<Invitation> parseInvitation(const QString &link, QString *why)
             return refuse(why, QStringLiteral("The address in brackets is not an IPv6 address."));
         ++hostEnd;
     } else {
+        if (rest.section(QLatin1Char('/'), 0, 0).count(QLatin1Char(':')) > 1)
+            return refuse(why, QStringLiteral("An IPv6 address goes in brackets: quadrix://[ADDRESS]:PORT"));
         hostEnd = rest.indexOf(QLatin1Char(':'));
         if (hostEnd < 0)
             return refuse(why, QStringLiteral("The invitation names no port (quadrix://HOST:PORT)."));

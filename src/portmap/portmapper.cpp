@@ -48,11 +48,11 @@ void PortMapper::open(quint16 port)
 
 void PortMapper::tryUpnp()
 {
+    m_asking = Via::Upnp;
     if (!m_options.upnp) {
         failed(false, QStringLiteral("no router answered"));
         return;
     }
-    m_asking = Via::Upnp;
     if (!m_thread) {
         m_thread = new QThread(this);
         m_upnp = new UpnpWorker;

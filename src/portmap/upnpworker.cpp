@@ -54,8 +54,16 @@ void UpnpWorker::open(quint16 port, int discoveryMs, quint32 leaseSeconds)
     const int found = UPNP_GetValidIGD(devices, &gw->urls, &gw->data, gw->lanAddress, sizeof gw->lanAddress);
 #endif
     freeUPNPDevlist(devices);
-    if (found != 1) {
-        if (found == 2)
+#if MINIUPNPC_API_VERSION >= 18
+    // 2 is a connected gateway whose outside address the library takes as reserved; ours decides that.
+    const bool connected = found == 1 || found == 2;
+    const bool notConnected = found == 3;
+#else
+    const bool connected = found == 1;
+    const bool notConnected = found == 2;
+#endif
+    if (!connected) {
+        if (notConnected)
             emit failed(true, QStringLiteral("it reports no connection to the internet"));
         else
             emit failed(false, QStringLiteral("no router answered"));
