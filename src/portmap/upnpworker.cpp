@@ -54,19 +54,23 @@ void UpnpWorker::open(quint16 port, int discoveryMs, quint32 leaseSeconds)
     const int found = UPNP_GetValidIGD(devices, &gw->urls, &gw->data, gw->lanAddress, sizeof gw->lanAddress);
 #endif
     freeUPNPDevlist(devices);
+    // 1 and 2 are gateways (2 also when the library finds their outside address reserved, as it finds
+    // documentation ranges); whether one is connected is asked here, and the address is judged by ours.
 #if MINIUPNPC_API_VERSION >= 18
-    // 2 is a connected gateway whose outside address the library takes as reserved; ours decides that.
-    const bool connected = found == 1 || found == 2;
-    const bool notConnected = found == 3;
+    const bool gateway = found >= 1 && found <= 3; // 3: a gateway that is not connected
 #else
-    const bool connected = found == 1;
-    const bool notConnected = found == 2;
+    const bool gateway = found == 1 || found == 2;
 #endif
-    if (!connected) {
-        if (notConnected)
-            emit failed(true, QStringLiteral("it reports no connection to the internet"));
-        else
-            emit failed(false, QStringLiteral("no router answered"));
+    if (!gateway) {
+        emit failed(false, QStringLiteral("no router answered"));
+        return;
+    }
+    char status[64] = {}, lastError[64] = {};
+    unsigned int uptime = 0;
+    if (UPNP_GetStatusInfo(gw->urls.controlURL, gw->data.first.servicetype, status, &uptime, lastError)
+            != UPNPCOMMAND_SUCCESS
+        || std::strcmp(status, "Connected") != 0) {
+        emit failed(true, QStringLiteral("it reports no connection to the internet"));
         return;
     }
     m_gw = std::move(gw);
