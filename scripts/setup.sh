@@ -2,9 +2,10 @@
 # Installs what building, running and testing Quadrix needs on Debian 12 (run as root).
 set -euo pipefail
 # desktop-file-utils and appstream check the installed desktop files; dpkg-dev and file let
-# CPack find the Debian package's dependencies.
+# CPack find the Debian package's dependencies. libminiupnpc-dev asks home routers to open the
+# hosted port; miniupnpd-nftables, nftables and iproute2 make the home network of its test.
 PACKAGES=(cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth x11-utils fonts-liberation fonts-dejavu-core
-          desktop-file-utils appstream dpkg-dev file)
+          desktop-file-utils appstream dpkg-dev file libminiupnpc-dev miniupnpd-nftables nftables iproute2)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
