@@ -13,7 +13,10 @@
 
 namespace {
 const QString kOpenPortKey = QStringLiteral("CONNECTION/OPENPORT");
+bool routersAsked = true;
 }
+
+void THomeHosting::askRouters(bool ask) { routersAsked = ask; }
 
 THomeHosting::THomeHosting(TmainFrm &w) : QObject(&w), w(w)
 {
@@ -32,7 +35,7 @@ THomeHosting::THomeHosting(TmainFrm &w) : QObject(&w), w(w)
     connect(w.session, &TableSession::portMapped, this, &THomeHosting::routerAnswered);
 }
 
-bool THomeHosting::openPort() const { return OpenPortOnRouter1->isChecked(); }
+bool THomeHosting::openPort() const { return routersAsked && OpenPortOnRouter1->isChecked(); }
 
 void THomeHosting::loadSetting()
 {
@@ -42,8 +45,12 @@ void THomeHosting::loadSetting()
 
 void THomeHosting::saveSetting()
 {
+    // Kept only when turned off: a file without the key means the default, on.
     QSettings s(w.settingsPath(), QSettings::IniFormat);
-    s.setValue(kOpenPortKey, openPort() ? 1 : 0);
+    if (OpenPortOnRouter1->isChecked())
+        s.remove(kOpenPortKey);
+    else
+        s.setValue(kOpenPortKey, 0);
 }
 
 void THomeHosting::routerAnswered(const PortMapResult &result)

@@ -16,7 +16,9 @@ public:
     QAction *OpenPortOnRouter1 = nullptr;
     QAction *mnuInvite = nullptr;
 
+    // Whether hosting asks the router: the menu item, unless routers are not to be asked at all (tests).
     bool openPort() const;
+    static void askRouters(bool ask);
     void loadSetting();
     void saveSetting();
     // The invitation to the table this window hosts or sits at; empty when there is none.
