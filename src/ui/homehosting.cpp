@@ -23,8 +23,8 @@ THomeHosting::THomeHosting(TmainFrm &w) : QObject(&w), w(w)
     mnuInvite = w.Connection1->addAction(QStringLiteral("Copy &Invitation"));
     mnuInvite->setObjectName(QStringLiteral("mnuInvite"));
     mnuInvite->setEnabled(false);
-    // Enabled while hosting or seated at a table: the menu is looked at only when it opens.
-    connect(w.Connection1, &QMenu::aboutToShow, this, [this] { mnuInvite->setEnabled(!invitation().isEmpty()); });
+    // Enabled while hosting or at a table: exactly when Disconnect is.
+    connect(w.mnuDisconn, &QAction::changed, this, [this] { mnuInvite->setEnabled(this->w.mnuDisconn->isEnabled()); });
     connect(mnuInvite, &QAction::triggered, this, &THomeHosting::copyInvitation);
 
     OpenPortOnRouter1 = w.Settings1->addAction(QStringLiteral("&Open Port On Router"));
