@@ -22,10 +22,27 @@ PortMapper::~PortMapper()
     close();
     if (m_thread) {
         // The removal queued by close() runs before the thread ends; the library's own time-outs bound it.
-        m_thread->quit();
+        stopWorker();
         m_thread->wait();
         delete m_upnp;
     }
+}
+
+void PortMapper::stopWorker()
+{
+    // Through the worker's own queue, so that it ends after the removal queued before.
+    QMetaObject::invokeMethod(m_upnp, [t = m_thread] { t->quit(); }, Qt::QueuedConnection);
+}
+
+void PortMapper::release()
+{
+    close();
+    if (!m_thread) {
+        deleteLater();
+        return;
+    }
+    connect(m_thread, &QThread::finished, this, &QObject::deleteLater);
+    stopWorker();
 }
 
 void PortMapper::open(quint16 port)

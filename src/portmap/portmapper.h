@@ -40,6 +40,8 @@ public:
 
     void open(quint16 port);
     void close();
+    // Closes and deletes itself once the removal is done, without waiting for the gateway here.
+    void release();
     PortMapResult result() const { return m_result; }
 
 signals:
@@ -48,6 +50,7 @@ signals:
 
 private:
     void tryUpnp();
+    void stopWorker();
     void opened(const QString &external, quint16 externalPort, quint32 lease);
     void failed(bool answered, const QString &reason);
     void scheduleRenewal(quint32 lease);

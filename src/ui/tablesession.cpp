@@ -60,8 +60,11 @@ void TableSession::end()
     // Quietly: whoever ends the table resets the window itself.
     if (m_client)
         m_client->disconnect();
-    delete m_mapper; // removes the mapping from the router
-    m_mapper = nullptr;
+    if (m_mapper) {
+        m_mapper->disconnect(this);
+        m_mapper->release(); // removes the mapping from the router
+        m_mapper = nullptr;
+    }
     delete m_client;
     m_client = nullptr;
     if (m_listener)

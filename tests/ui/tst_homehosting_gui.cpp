@@ -40,6 +40,12 @@ private slots:
         QVERIFY(d->invitationInput->lblInvitation->text().contains(QStringLiteral("from 1 to 65535")));
         QCOMPARE(d->txtPort->text(), QStringLiteral("4100"));
         QVERIFY(!w->session->active());
+
+        d->hide(); // as a link given on the command line
+        d->invitationInput->open(QStringLiteral("quadrix://cards.example.org:5110/Friday"));
+        QVERIFY(d->isVisible());
+        QCOMPARE(d->txtHOST->text(), QStringLiteral("cards.example.org"));
+        QVERIFY(!d->invitationInput->lblInvitation->text().contains(QStringLiteral("Not an invitation")));
     }
 
     void routerAnswerIsShownOnceAndInvitationCopied()
