@@ -120,9 +120,14 @@ bool UpnpWorker::add(QString *why)
 
 void UpnpWorker::renew()
 {
+    if (!m_gw || !m_mapped)
+        return;
     QString why;
-    if (m_gw && m_mapped && add(&why))
+    if (add(&why))
         emit opened(QString(), m_port, m_lease);
+    else
+        emit failed(true, why); // tried again later
+
 }
 
 void UpnpWorker::remove()

@@ -19,8 +19,10 @@ TInvitationInput::TInvitationInput(TfrmSetting &dialog) : QObject(&dialog), d(di
     connect(d.txtHOST, &QLineEdit::textEdited, this, [this](const QString &text) {
         if (looksLikeInvitation(text))
             take(text);
-        else if (lblInvitation->isVisible())
+        else if (lblInvitation->isVisible()) {
             showLine(QString());
+            d.btnConnect->setEnabled(true);
+        }
     });
 }
 
@@ -37,10 +39,12 @@ bool TInvitationInput::take(const QString &link)
     if (!inv) {
         d.txtHOST->setText(link.trimmed());
         showLine(QStringLiteral("Not an invitation: ") + why);
+        d.btnConnect->setEnabled(false); // until the host field holds a host again
         return false;
     }
     d.txtHOST->setText(inv->host);
     d.txtPort->setText(QString::number(inv->port));
+    d.btnConnect->setEnabled(true);
     showLine(QStringLiteral("Invitation to %1 port %2: press CONNECT to join.").arg(inv->host).arg(inv->port));
     d.btnConnect->setDefault(true);
     d.btnConnect->setFocus();

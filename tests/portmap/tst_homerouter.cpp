@@ -15,6 +15,7 @@
 #include <QUdpSocket>
 #include <QNetworkInterface>
 #include <fcntl.h>
+#include <utility>
 #include <sched.h>
 #include <unistd.h>
 
@@ -114,18 +115,19 @@ private:
         const QByteArray action = QRegularExpression(QStringLiteral("#(\\w+)")).match(QString::fromLatin1(all.left(end))).captured(1).toLatin1();
         QByteArray reply;
         if (all.startsWith("GET")) {
+            const auto service = [](const char *type, const char *name) {
+                return QByteArray("<serviceList><service><serviceType>urn:schemas-upnp-org:service:") + type
+                     + "</serviceType><serviceId>urn:upnp-org:serviceId:" + name + "</serviceId><controlURL>/ctl/" + name
+                     + "</controlURL><eventSubURL>/evt/" + name + "</eventSubURL><SCPDURL>/" + name
+                     + ".xml</SCPDURL></service></serviceList>";
+            };
+            const auto device = [](const char *type) {
+                return QByteArray("<device><deviceType>urn:schemas-upnp-org:device:") + type + "</deviceType>";
+            };
             reply = "<?xml version=\"1.0\"?><root xmlns=\"urn:schemas-upnp-org:device-1-0\"><specVersion><major>1</major>"
-                    "<minor>0</minor></specVersion><device><deviceType>urn:schemas-upnp-org:device:InternetGatewayDevice:1"
-                    "</deviceType><friendlyName>Test gateway</friendlyName><UDN>uuid:0f1e2d3c-0000-4000-8000-000000000001</UDN>"
-                    "<deviceList><device><deviceType>urn:schemas-upnp-org:device:WANDevice:1</deviceType><serviceList><service>"
-                    "<serviceType>urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1</serviceType><serviceId>"
-                    "urn:upnp-org:serviceId:WANCommonIFC1</serviceId><controlURL>/ctl/CmnIfCfg</controlURL><eventSubURL>"
-                    "/evt/CmnIfCfg</eventSubURL><SCPDURL>/WANCfg.xml</SCPDURL></service></serviceList><deviceList><device>"
-                    "<deviceType>urn:schemas-upnp-org:device:WANConnectionDevice:1</deviceType><serviceList><service>"
-                    "<serviceType>urn:schemas-upnp-org:service:WANIPConnection:1</serviceType><serviceId>"
-                    "urn:upnp-org:serviceId:WANIPConn1</serviceId><controlURL>/ctl/IPConn</controlURL><eventSubURL>"
-                    "/evt/IPConn</eventSubURL><SCPDURL>/WANIPCn.xml</SCPDURL></service></serviceList></device></deviceList>"
-                    "</device></deviceList></device></root>";
+                    "<minor>0</minor></specVersion>" + device("InternetGatewayDevice:1") + "<deviceList>" + device("WANDevice:1")
+                  + service("WANCommonInterfaceConfig:1", "CmnIfCfg") + "<deviceList>" + device("WANConnectionDevice:1")
+                  + service("WANIPConnection:1", "IPConn") + "</device></deviceList></device></deviceList></device></root>";
         } else {
             actions << QString::fromLatin1(action);
             QByteArray args;
@@ -208,11 +210,14 @@ private slots:
             {"-n", kInside, "link", "set", "qxir" + kSuffix, "up"}, {"-n", kOutside, "link", "set", "qxor" + kSuffix, "up"},
             {"-n", kInside, "link", "set", "lo", "up"}, {"-n", kRouter, "link", "set", "lo", "up"},
             {"-n", kInside, "route", "add", "default", "via", "10.231.0.1"},
-            {"netns", "exec", kRouter, "sysctl", "-qw", "net.ipv4.ip_forward=1"},
-            {"netns", "exec", kRouter, "nft", "add table inet qxtest; add chain inet qxtest prerouting "
-                                              "{ type nat hook prerouting priority -100; }"}};
+            {"netns", "exec", kRouter, "sysctl", "-qw", "net.ipv4.ip_forward=1"}};
         for (const QStringList &s : steps)
             QVERIFY2(run(ip, s), qPrintable(s.join(QLatin1Char(' '))));
+        if (!inRouter({QStringLiteral("nft"), QStringLiteral("add table inet qxtest; add chain inet qxtest prerouting "
+                                                             "{ type nat hook prerouting priority -100; }")})) {
+            cleanupTestCase();
+            QSKIP("nft cannot make a table in the router's namespace: this kernel or container has no nftables.");
+        }
     }
 
     void cleanup()
@@ -225,7 +230,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        if (m_made)
+        if (std::exchange(m_made, false))
             for (const QString &ns : {kRouter, kInside, kOutside})
                 run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), ns});
     }

@@ -39,6 +39,7 @@ private slots:
         QVERIFY(d->invitationInput->lblInvitation->isVisible());
         QVERIFY(d->invitationInput->lblInvitation->text().contains(QStringLiteral("from 1 to 65535")));
         QCOMPARE(d->txtPort->text(), QStringLiteral("4100"));
+        QVERIFY(!d->btnConnect->isEnabled());
         QVERIFY(!w->session->active());
 
         d->hide(); // as a link given on the command line
