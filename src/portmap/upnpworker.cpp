@@ -35,11 +35,17 @@ void UpnpWorker::open(quint16 port, int discoveryMs, quint32 leaseSeconds)
     m_port = port;
     m_lease = leaseSeconds;
     int error = 0;
-    // The form of the discovery and gateway calls changed between library versions.
+    // All searches go out at once and the answers are awaited once: asking type by type would wait
+    // discoveryMs for each. The form of the discovery and gateway calls changed between versions.
+    static const char *const types[] = {"urn:schemas-upnp-org:device:InternetGatewayDevice:1",
+                                        "urn:schemas-upnp-org:device:InternetGatewayDevice:2",
+                                        "urn:schemas-upnp-org:service:WANIPConnection:1",
+                                        "urn:schemas-upnp-org:service:WANIPConnection:2",
+                                        "urn:schemas-upnp-org:service:WANPPPConnection:1", nullptr};
 #if MINIUPNPC_API_VERSION >= 14
-    UPNPDev *devices = upnpDiscover(discoveryMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0, 2, &error);
+    UPNPDev *devices = upnpDiscoverDevices(types, discoveryMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0, 2, &error, 1);
 #else
-    UPNPDev *devices = upnpDiscover(discoveryMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0, &error);
+    UPNPDev *devices = upnpDiscoverDevices(types, discoveryMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0, &error, 1);
 #endif
     if (!devices) {
         emit failed(false, QStringLiteral("no router answered"));
