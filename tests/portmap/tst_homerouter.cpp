@@ -4,6 +4,7 @@
 // forwarding is impossible"), so it plays the refusing router; the router that forwards is a UPnP
 // gateway written here, which answers discovery, description and control as one does and forwards
 // with nftables.
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -264,6 +265,17 @@ private slots:
         QCOMPARE(gateway.actions.last(), QStringLiteral("DeletePortMapping"));
         QVERIFY(inRouter({QStringLiteral("nft"), QStringLiteral("list chain inet qxtest prerouting")}, &rules));
         QVERIFY2(!rules.contains("dnat"), rules.constData());
+    }
+
+    void silentRouterCostsAtMostTheDiscoveryTime()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        const int port = startServer(); // nothing answers on the router
+        QVERIFY2(log.contains("cannot join: no router answered"), log.constData());
+        QVERIFY2(clock.elapsed() < 3500, qPrintable(QString::number(clock.elapsed()))); // 2 s, and starting up
+        QVERIFY(port > 0);
+        stopServer();
     }
 
     void refusingRouterIsSaidPlainly()
