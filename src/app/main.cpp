@@ -2,12 +2,16 @@
 #include "ui/mainfrm.h"
 #include "ui/pictures.h"
 #include "app/terminationsignals.h"
+#include "portmap/invitation.h"
+#include "ui/frmsetting.h"
+#include "ui/invitationinput.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <cstdio>
 #include <optional>
@@ -28,6 +32,9 @@ std::optional<int> answerCommandLine(int argc, char *argv[])
         "The nick, host and port are kept in Quadrix.INI beside the program, or, when that folder\n"
         "cannot be written, in %1.")
                                          .arg(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)));
+    parser.addPositionalArgument(QStringLiteral("invitation"),
+                                 QStringLiteral("A quadrix://HOST:PORT link: opens the connection dialog filled in."),
+                                 QStringLiteral("[quadrix://HOST:PORT]"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.parse(QCoreApplication::arguments());
@@ -41,6 +48,15 @@ std::optional<int> answerCommandLine(int argc, char *argv[])
         return 0;
     }
     return std::nullopt;
+}
+
+// The first argument that is meant as an invitation link (a click on a link passes it so).
+QString invitationArgument(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i)
+        if (const QString arg = QString::fromLocal8Bit(argv[i]); looksLikeInvitation(arg))
+            return arg;
+    return {};
 }
 
 } // namespace
@@ -70,6 +86,9 @@ int main(int argc, char *argv[])
         window.move(frame.topLeft());
     }
     window.show();
+    // After the settings are loaded on the first show, so the link's host and port stay in the dialog.
+    if (const QString link = invitationArgument(argc, argv); !link.isEmpty())
+        QTimer::singleShot(0, &window, [&window, link] { window.frmSetting->invitationInput->open(link); });
     const int rc = app.exec();
     window.FormDestroy(); // already done by the close; here for a loop ended otherwise
     return rc;

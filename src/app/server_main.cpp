@@ -4,6 +4,8 @@
 #include "host/tablehost.h"
 #include "hub/hubserver.h"
 #include "net/hublistener.h"
+#include "portmap/hostingstatus.h"
+#include "portmap/portmapper.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -60,6 +62,10 @@ int main(int argc, char *argv[])
                                      QStringLiteral("Port to listen on; 0 picks a free one (default 110)."),
                                      QStringLiteral("port"), QStringLiteral("110"));
     parser.addOption(portOpt);
+    const QCommandLineOption openPortOpt(QStringLiteral("open-port"),
+                                         QStringLiteral("Ask the router (NAT-PMP or UPnP) to forward the port to this machine "
+                                                        "while the server runs."));
+    parser.addOption(openPortOpt);
     parser.process(app);
 
     bool ok = false;
@@ -80,6 +86,14 @@ int main(int argc, char *argv[])
         return 1;
     }
     logLine(QStringLiteral("Listening on port %1").arg(listener.port()));
+    // Destroyed after the event loop ends, also for a termination signal: the mapping goes with it.
+    PortMapper mapper;
+    if (parser.isSet(openPortOpt)) {
+        QObject::connect(&mapper, &PortMapper::finished, &host, [&listener](const PortMapResult &result) {
+            logLine(hostingText(listener.localAddress(), listener.port(), result).trimmed());
+        });
+        mapper.open(quint16(listener.port()));
+    }
     watchTerminationSignals(&host, [&host, &listener] { shutDown(host, listener); });
     return app.exec();
 }

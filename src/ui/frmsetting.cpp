@@ -1,5 +1,6 @@
 #include "ui/frmsetting.h"
 
+#include "ui/invitationinput.h"
 #include "ui/mainfrm.h"
 #include "ui/tablesession.h"
 #include "ui/portinput.h"
@@ -108,6 +109,7 @@ TfrmSetting::TfrmSetting(TmainFrm &w)
 
     connect(btnConnect, &QPushButton::clicked, this, [this] { btnConnectClick(); });
     connect(btnHost, &QPushButton::clicked, this, [this] { btnHostClick(); });
+    invitationInput = new TInvitationInput(*this);
 }
 
 QString TfrmSetting::defaultHost()

@@ -6,6 +6,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class TmainFrm;
+class TInvitationInput;
 
 class TfrmSetting : public QDialog
 {
@@ -16,6 +17,7 @@ public:
     QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr;
     QLineEdit *txtNick = nullptr, *txtHOST = nullptr, *txtPort = nullptr;
     QPushButton *btnConnect = nullptr, *btnHost = nullptr;
+    TInvitationInput *invitationInput = nullptr; // links pasted into txtHOST
 
     void btnConnectClick();
     void btnHostClick();

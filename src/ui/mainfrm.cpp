@@ -10,6 +10,7 @@
 #include "ui/fileplace.h"
 #include "ui/frmsetting.h"
 #include "ui/hint.h"
+#include "ui/homehosting.h"
 #include "ui/pictures.h"
 #include "ui/keyboardplay.h"
 #include "ui/tableaccessibility.h"
@@ -102,6 +103,8 @@ TmainFrm::~TmainFrm()
     botSeats = nullptr;
     delete session;
     session = nullptr;
+    delete homeHosting;
+    homeHosting = nullptr;
     delete chat;
     chat = nullptr;
     delete frmSetting;
@@ -459,6 +462,7 @@ void TmainFrm::createControllers()
     turnNotifier = new TTurnNotifier(*this);
     accessibility = new TTableAccessibility(*this);
     windowPlace = new TWindowPlace(*this);
+    homeHosting = new THomeHosting(*this);
 }
 
 void TmainFrm::wireSignals()
@@ -517,6 +521,7 @@ void TmainFrm::FormShow()
         frmSetting->loadSettings();
     if (windowPlace)
         windowPlace->load();
+    homeHosting->loadSetting();
 }
 
 void TmainFrm::drawTable()
@@ -555,6 +560,7 @@ void TmainFrm::FormDestroy()
         else
             showMessage(QMessageBox::Critical, failure);
     }
+    homeHosting->saveSetting();
     // The program is ending: the connection's end would only reset a table nobody sees.
     if (botSeats)
         botSeats->clear();

@@ -27,6 +27,7 @@ class TCountdown;
 class TChatPanel;
 class TfrmSetting;
 class TBotSeats;
+class THomeHosting;
 class TableSession;
 class ClientTable;
 class TableHost;
@@ -76,6 +77,7 @@ public:
     TTurnNotifier *turnNotifier = nullptr;
     TTableAccessibility *accessibility = nullptr;
     TWindowPlace *windowPlace = nullptr; // the window's size and place in the settings file
+    THomeHosting *homeHosting = nullptr; // the router's port, invitations
 
     // Controls (object names as written here)
     QFrame *Panel1 = nullptr, *Panel2 = nullptr, *Panel3 = nullptr, *Panel4 = nullptr;

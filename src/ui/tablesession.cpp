@@ -33,6 +33,11 @@ bool TableSession::host(int port, const QString &nick)
     playerEnd->setParent(client); // goes with the player
     m_host->setOwner(hostEnd, m_listener->localAddress());
     client->start();
+    if (m_openPort) {
+        m_mapper = new PortMapper(this);
+        connect(m_mapper, &PortMapper::finished, this, &TableSession::portMapped);
+        m_mapper->open(quint16(m_listener->port()));
+    }
     return true;
 }
 
@@ -55,6 +60,11 @@ void TableSession::end()
     // Quietly: whoever ends the table resets the window itself.
     if (m_client)
         m_client->disconnect();
+    if (m_mapper) {
+        m_mapper->disconnect(this);
+        m_mapper->release(); // removes the mapping from the router
+        m_mapper = nullptr;
+    }
     delete m_client;
     m_client = nullptr;
     if (m_host)

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include "portmap/portmapper.h"
+
 class ClientTable;
 class Connection;
 class HubDialer;
@@ -38,10 +40,15 @@ public:
     // Another player of this program at the hosted table (a computer player): the player's end of an
     // in-process pair, owned by playerSide; nullptr when not hosting.
     Connection *seatInProcess(QObject *playerSide);
+    // Whether hosting asks the router to open the port; the mapping goes when the table closes.
+    void setOpenPort(bool on) { m_openPort = on; }
+    PortMapper *portMapper() const { return m_mapper; }
 
 signals:
     // A new client model: the window binds to it before it starts.
     void clientCreated(ClientTable *client);
+    // The router's answer for the hosted table's port.
+    void portMapped(const PortMapResult &result);
 
 private:
     ClientTable *startClient(Connection *connection, const QString &nick);
@@ -50,4 +57,6 @@ private:
     HubDialer *m_dialer = nullptr;
     ClientTable *m_client = nullptr;
     QString m_error;
+    PortMapper *m_mapper = nullptr;
+    bool m_openPort = false;
 };

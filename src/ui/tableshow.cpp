@@ -9,6 +9,8 @@
 #include "ui/chatpanel.h"
 #include "ui/countdown.h"
 #include "ui/handhandling.h"
+#include "ui/homehosting.h"
+#include "portmap/hostingstatus.h"
 #include "ui/mainfrm.h"
 #include "ui/playcard.h"
 #include "ui/tablesession.h"
@@ -28,6 +30,7 @@ TableHost *TmainFrm::tableHost() const
 
 bool TmainFrm::startHosting(int port, const QString &nick)
 {
+    session->setOpenPort(homeHosting && homeHosting->openPort());
     if (!session->host(port, nick)) {
         socketError(session->errorText());
         return false;
@@ -35,8 +38,7 @@ bool TmainFrm::startHosting(int port, const QString &nick)
     bindHost(session->tableHost());
     mnuSetting->setEnabled(false);
     mnuDisconn->setEnabled(true);
-    setStatusText(QStringLiteral(" Hosting as ") + session->hostAddress() + QStringLiteral(" @ ")
-                  + QString::number(session->listeningPort()) + QStringLiteral(" ..."));
+    setStatusText(hostingText(session->hostAddress(), session->listeningPort()));
     showTable();
     return true;
 }

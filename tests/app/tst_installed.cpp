@@ -156,7 +156,8 @@ void TestInstalled::installsTheProgramsAndTheirDesktopFiles()
     QFile entry(installed(QStringLiteral("share/applications/%1.desktop").arg(kId)));
     QVERIFY(entry.open(QIODevice::ReadOnly | QIODevice::Text));
     const QStringList lines = QString::fromUtf8(entry.readAll()).split(QLatin1Char('\n'));
-    QVERIFY(lines.contains(QStringLiteral("Exec=quadrix")));
+    QVERIFY(lines.contains(QStringLiteral("Exec=quadrix %u"))); // a clicked invitation link comes as the argument
+    QVERIFY(lines.contains(QStringLiteral("MimeType=x-scheme-handler/quadrix;")));
     QVERIFY(lines.contains(QStringLiteral("Icon=") + kId));
     QVERIFY(lines.contains(QStringLiteral("Categories=Game;CardGame;")));
 }

@@ -8,6 +8,7 @@
 #include "net/hubdialer.h"
 #include "net/hublistener.h"
 #include "ui/frmsetting.h"
+#include "ui/homehosting.h"
 #include "ui/mainfrm.h"
 #include "ui/turnnotifier.h"
 #include "ui/tablesession.h"
@@ -33,6 +34,7 @@ QList<TableFixture *> &liveFixtures()
 TableFixture::TableFixture()
 {
     liveFixtures().append(this);
+    THomeHosting::askRouters(false); // the tests' tables stay on loopback
     TmainFrm::setMessageHook([](TmainFrm *w, QMessageBox::Icon icon, const QString &text,
                                 QMessageBox::StandardButtons buttons) {
         for (TableFixture *fx : std::as_const(liveFixtures()))
