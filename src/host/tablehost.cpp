@@ -116,6 +116,7 @@ void TableHost::refuse(int seat, const QString &what, Refusal why)
     const QString line = nickOf(seat) + QStringLiteral("'s ") + what + QStringLiteral(" was refused: ") + refusalText(why);
     emit refused(line);
     emit noted(line);
+    resync(seat);
 }
 
 void TableHost::setPhase(Phase phase)
@@ -184,6 +185,7 @@ void TableHost::onClosed(Connection *from)
     m_links.removeAll(from);
     m_links.removeAll(nullptr);
     const bool onPurpose = m_droppingOnPurpose.remove(from);
+    m_resyncs.remove(from);
     const int seat = seatOf(from);
     if (seat != 0) {
         m_seatLink[size_t(seat)] = nullptr;

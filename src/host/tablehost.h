@@ -69,6 +69,11 @@ public:
     void setPingWaitMs(int ms) { m_pingWaitMs = ms; }
     void setClaimWaitMs(int ms) { m_claimWaitMs = ms; }
     void setEndPauseMs(int ms) { m_endPauseMs = ms; }
+    // The feature words a copy announced on this connection; "RESYNC": after a claim the host
+    // refused, the copy takes the deal's state again as a rejoin does.
+    void noteFeatures(Connection *connection, const QStringList &words);
+    static constexpr const char *kResyncFeature = "RESYNC";
+
     // Tests stack the deck: the next deal draws these 52 codes in this order (seat 1, 2, 3, 4, 1, ...).
     void setNextDeck(const QStringList &codes) { m_nextDeck = codes; }
 
@@ -107,6 +112,9 @@ private:
     void pingExpired();
     bool dealUnderWay() const;
 
+    // A copy whose claim was refused in a deal gets the deal's state again, if it can take it (hostresync.cpp).
+    void resync(int seat);
+
     // The deal (hostdeal.cpp)
     void onThrow(Connection *from, int seat, const HubMessage &m);
     void onDealClaim(Connection *from, int seat, const HubMessage &m);
@@ -132,6 +140,7 @@ private:
     QPointer<Connection> m_owner;
     QString m_ownerAddress;
     QSet<const Connection *> m_droppingOnPurpose;
+    QSet<const Connection *> m_resyncs; // connections whose copy takes the deal's state again
     Phase m_phase = Phase::Waiting;
     int m_dealsStarted = 0;
     QStringList m_nextDeck;

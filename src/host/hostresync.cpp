@@ -1,0 +1,18 @@
+// A copy that made a claim the host refused in a deal does not hold the host's table: its move crossed
+// the pass the host made for it when its time ran out, or it thought it had won. A copy that said it
+// can take the deal's state again gets it as a rejoin does: its hand, the table, the player to move.
+#include "host/tablehost.h"
+#include "net/connection.h"
+
+void TableHost::noteFeatures(Connection *connection, const QStringList &words)
+{
+    if (words.contains(QLatin1String(kResyncFeature)) && m_links.contains(connection))
+        m_resyncs.insert(connection);
+}
+
+void TableHost::resync(int seat)
+{
+    Connection *link = linkOfSeat(seat);
+    if (link && m_resyncs.contains(link) && m_phase == Phase::Playing)
+        sendDealTo(link, seat);
+}

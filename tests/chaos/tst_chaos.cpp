@@ -1,0 +1,208 @@
+// Whole tables through a faulty network: a table host and four computer players over TCP, each
+// through a fault-injecting proxy, play deals while a seeded schedule throws a fault at one of the
+// links every few seconds. Every fault is shorter than the seat's hold, so nobody is meant to leave;
+// the watch checks every copy against the host after every move. The same seed gives the same
+// schedule: QUADRIX_CHAOS_SEED=<n> replays one; QUADRIX_CHAOS_LONG=1 plays random seeds for long.
+#include "bot/botplayer.h"
+#include "client/clienttable.h"
+#include "host/tablehost.h"
+#include "net/hublistener.h"
+#include "support/chaoswatch.h"
+#include "support/faultproxy.h"
+#include <QElapsedTimer>
+#include <QMap>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+using namespace Stress;
+
+namespace {
+
+constexpr int kHoldMs = 30000;
+constexpr int kTurnMs = 1200;
+
+// One run: the table, its players and their links, and the schedule of faults drawn from the seed.
+class ChaosRun : public QObject
+{
+    quint64 m_seed;
+    QRandomGenerator m_schedule;
+    QTimer m_faultTimer;
+
+public:
+    explicit ChaosRun(quint64 seed) : m_seed(seed), m_schedule(seed), watch(host, kHoldMs, kTurnMs + 8000)
+    {
+        host.setFirstDealDelayMs(50);
+        host.setNextDealDelayMs(1000);
+        host.setTurnDeadlineMs(kTurnMs);
+        host.setHoldMs(kHoldMs);
+        // Pings go on, with a wait no stall outlasts: a silent player is dropped, a slow one is not.
+        host.setPingIntervalMs(5000);
+        host.setPingWaitMs(24000);
+        QObject::connect(&listener, &HubListener::newConnection, &host, [this](Connection *c) {
+            host.addConnection(c);
+            // What a copy's "[CAPS]" will announce: it takes the deal's state again after a refusal.
+            host.noteFeatures(c, {QString::fromLatin1(TableHost::kResyncFeature)});
+        });
+        m_faultTimer.setSingleShot(true);
+        QObject::connect(&m_faultTimer, &QTimer::timeout, this, &ChaosRun::nextFault);
+    }
+
+    bool start()
+    {
+        if (!listener.listen(0))
+            return false;
+        const QStringList nicks{"Ann", "Bob", "Cid", "Dan"};
+        for (int i = 0; i < 4; ++i) {
+            proxies.push_back(std::make_unique<FaultProxy>(listener.port(), m_seed * 4 + quint64(i)));
+            if (!proxies.back()->listen())
+                return false;
+            bots.push_back(std::make_unique<TBotPlayer>(QStringLiteral("127.0.0.1"), proxies.back()->port(),
+                                                        nicks.at(i), i % 2 ? 2 : 3, 30));
+            bots.back()->setNextDealDelay(100);
+            bots.back()->setSeed(m_seed + quint64(i));
+            QObject::connect(bots.back()->table(), &ClientTable::reconnected, this, [this] { ++rejoins; });
+            watch.addCopy(bots.back().get(), proxies.back().get());
+            bots.back()->start();
+        }
+        clock.start();
+        if (log)
+            QObject::connect(&host, &TableHost::noted, this,
+                             [this](const QString &line) { qInfo("%lld ms: %s", clock.elapsed(), qPrintable(line)); });
+        for (const auto &bot : bots)
+            if (log)
+                QObject::connect(bot.get(), &TBotPlayer::note, this,
+                                 [this](const QString &line) { qInfo("%lld ms: %s", clock.elapsed(), qPrintable(line)); });
+        m_faultTimer.start(1000);
+        return true;
+    }
+    void stopFaults() { m_faultTimer.stop(); }
+
+    TableHost host;
+    HubListener listener;
+    std::vector<std::unique_ptr<FaultProxy>> proxies;
+    std::vector<std::unique_ptr<TBotPlayer>> bots;
+    ChaosWatch watch;
+    QMap<QString, int> faults;
+    int rejoins = 0;
+    QElapsedTimer clock;
+    // Every fault and every event of the host, as they happen.
+    const bool log = qEnvironmentVariableIsSet("QUADRIX_CHAOS_LOG");
+
+private:
+    int draw(int low, int high) { return low + int(m_schedule.bounded(high - low + 1)); }
+    void nextFault()
+    {
+        const int i = draw(0, 3);
+        FaultProxy &p = *proxies[size_t(i)];
+        const auto direction = [this] { return FaultProxy::Direction(draw(FaultProxy::ToHost, FaultProxy::BothWays)); };
+        QString kind;
+        int ms = 0;
+        switch (draw(0, 7)) {
+        case 0:
+            p.addLatency(300, ms = draw(2000, 8000));
+            kind = QStringLiteral("latency");
+            break;
+        case 1:
+            p.slowLink(draw(300, 3000), ms = draw(2000, 6000));
+            kind = QStringLiteral("slow link");
+            break;
+        case 2:
+            p.cutIntoPieces(draw(1, 8), ms = draw(2000, 8000));
+            kind = QStringLiteral("pieces");
+            break;
+        case 3:
+            p.stall(direction(), ms = draw(2000, 20000));
+            kind = QStringLiteral("stall");
+            break;
+        case 4:
+            p.reset();
+            kind = QStringLiteral("reset");
+            break;
+        case 5:
+            p.halfClose(draw(0, 1) ? FaultProxy::ToHost : FaultProxy::ToGuest);
+            kind = QStringLiteral("half-close");
+            break;
+        case 6:
+            p.cutMidMessage(direction());
+            kind = QStringLiteral("cut in a message");
+            break;
+        default:
+            p.refuseFor(ms = draw(1000, 8000));
+            kind = QStringLiteral("refused reconnection");
+            break;
+        }
+        ++faults[kind];
+        if (log)
+            qInfo("%lld ms: %s at %s's link, %d ms", clock.elapsed(), qPrintable(kind), qPrintable(bots[size_t(i)]->nick()), ms);
+        m_faultTimer.start(draw(2000, 5000));
+    }
+};
+
+int envInt(const char *name, int fallback)
+{
+    bool ok = false;
+    const int v = qEnvironmentVariableIntValue(name, &ok);
+    return ok ? v : fallback;
+}
+
+} // namespace
+
+class TstChaos : public QObject
+{
+    Q_OBJECT
+
+private:
+    void play(quint64 seed, int deals)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        ChaosRun run(seed);
+        QVERIFY(run.start());
+        const int limitMs = envInt("QUADRIX_CHAOS_MINUTES", 30) * 60000;
+        QTRY_VERIFY_WITH_TIMEOUT(run.watch.dealsWon() >= deals || !run.watch.problem().isEmpty(), limitMs);
+        run.stopFaults();
+        // The links heal; every copy comes back to the host's table and credits.
+        QTRY_VERIFY_WITH_TIMEOUT(run.watch.settled() || !run.watch.problem().isEmpty(), 40000);
+        QStringList kinds;
+        for (auto it = run.faults.cbegin(); it != run.faults.cend(); ++it)
+            kinds << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
+        qInfo("seed %llu: %d deals finished in %lld s, %d moves agreed by every copy; faults: %s; "
+              "%d rejoins, %d times away, longest recovery %lld ms",
+              seed, run.watch.dealsWon(), clock.elapsed() / 1000, run.watch.movesAgreed(), qPrintable(kinds.join(", ")),
+              run.rejoins, run.watch.aways(), run.watch.longestAwayMs());
+        const QString replay = QStringLiteral(" (replay: QUADRIX_CHAOS_SEED=%1)").arg(seed);
+        QVERIFY2(run.watch.problem().isEmpty(), qPrintable(run.watch.problem() + replay));
+        QVERIFY2(run.watch.settled(), qPrintable(run.watch.unsettled() + replay));
+        QVERIFY(run.watch.movesAgreed() > 10 * deals);
+    }
+
+private slots:
+    void tableAgreesThroughFaults_data()
+    {
+        QTest::addColumn<quint64>("seed");
+        QTest::addColumn<int>("deals");
+        const QByteArray chosen = qgetenv("QUADRIX_CHAOS_SEED");
+        const bool longRun = qEnvironmentVariableIsSet("QUADRIX_CHAOS_LONG");
+        const int deals = envInt("QUADRIX_CHAOS_DEALS", longRun ? 50 : 10);
+        if (!chosen.isEmpty()) {
+            QTest::newRow(chosen.constData()) << chosen.toULongLong() << deals;
+        } else if (longRun) {
+            const quint64 seed = QRandomGenerator::system()->bounded(1000000000u);
+            QTest::newRow(QByteArray::number(seed).constData()) << seed << deals;
+        } else {
+            QTest::newRow("seed 1") << quint64(1) << deals;
+        }
+    }
+
+    void tableAgreesThroughFaults()
+    {
+        QFETCH(quint64, seed);
+        QFETCH(int, deals);
+        play(seed, deals);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstChaos)
+#include "tst_chaos.moc"
