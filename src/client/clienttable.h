@@ -134,6 +134,8 @@ private:
     void applyThrow(const TThrowClaim &claim);
     void endOwnTurn();
     void endDeal(int winnerPort, int winnerSeat);
+    // The host names another winner of the deal this copy ended as its own.
+    void overruleOwnEnd(int winnerPort, int winnerSeat);
     void endPauseOver();
     void onIStart(const QString &nick);
     void onCountdownExpired();
@@ -171,4 +173,5 @@ private:
     bool m_mayAskNext = false;
     int m_endWinnerPort = 0;
     int m_endWinnerSeat = 0;
+    int m_ownEndSerial = -1; // the deal this copy ended as its own win, until the next one begins
 };

@@ -15,6 +15,7 @@
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 using namespace Stress;
@@ -30,6 +31,11 @@ class ChaosRun : public QObject
     quint64 m_seed;
     QRandomGenerator m_schedule;
     QTimer m_faultTimer;
+    QTimer m_retry;
+    QPair<QString, std::function<void()>> m_pending; // the fault drawn: its kind, and how it is made
+    QString m_pendingText;
+    bool m_endsLink = false;
+    int m_nextGapMs = 0;
 
 public:
     explicit ChaosRun(quint64 seed) : m_seed(seed), m_schedule(seed), watch(host, kHoldMs, kTurnMs + 8000)
@@ -48,6 +54,8 @@ public:
         });
         m_faultTimer.setSingleShot(true);
         QObject::connect(&m_faultTimer, &QTimer::timeout, this, &ChaosRun::nextFault);
+        m_retry.setSingleShot(true);
+        QObject::connect(&m_retry, &QTimer::timeout, this, &ChaosRun::applyPending);
     }
 
     bool start()
@@ -70,15 +78,19 @@ public:
         clock.start();
         if (log)
             QObject::connect(&host, &TableHost::noted, this,
-                             [this](const QString &line) { qInfo("%lld ms: %s", clock.elapsed(), qPrintable(line)); });
+                             [this](const QString &line) { qInfo("%llu %lld ms: %s", m_seed, clock.elapsed(), qPrintable(line)); });
         for (const auto &bot : bots)
             if (log)
                 QObject::connect(bot.get(), &TBotPlayer::note, this,
-                                 [this](const QString &line) { qInfo("%lld ms: %s", clock.elapsed(), qPrintable(line)); });
+                                 [this](const QString &line) { qInfo("%llu %lld ms: %s", m_seed, clock.elapsed(), qPrintable(line)); });
         m_faultTimer.start(1000);
         return true;
     }
-    void stopFaults() { m_faultTimer.stop(); }
+    void stopFaults()
+    {
+        m_faultTimer.stop();
+        m_retry.stop();
+    }
     quint64 seed() const { return m_seed; }
 
     TableHost host;
@@ -94,51 +106,75 @@ public:
 
 private:
     int draw(int low, int high) { return low + int(m_schedule.bounded(high - low + 1)); }
+    // Draws the next fault whole, then applies it: one that ends the connection waits for a deal,
+    // since a player whose connection drops between deals leaves the table by design.
     void nextFault()
     {
         const int i = draw(0, 3);
-        FaultProxy &p = *proxies[size_t(i)];
+        FaultProxy *p = proxies[size_t(i)].get();
         const auto direction = [this] { return FaultProxy::Direction(draw(FaultProxy::ToHost, FaultProxy::BothWays)); };
-        QString kind;
         int ms = 0;
+        m_endsLink = false;
         switch (draw(0, 7)) {
         case 0:
-            p.addLatency(300, ms = draw(2000, 8000));
-            kind = QStringLiteral("latency");
+            ms = draw(2000, 8000);
+            m_pending = {QStringLiteral("latency"), [p, ms] { p->addLatency(300, ms); }};
             break;
-        case 1:
-            p.slowLink(draw(300, 3000), ms = draw(2000, 6000));
-            kind = QStringLiteral("slow link");
-            break;
-        case 2:
-            p.cutIntoPieces(draw(1, 8), ms = draw(2000, 8000));
-            kind = QStringLiteral("pieces");
-            break;
-        case 3:
-            p.stall(direction(), ms = draw(2000, 20000));
-            kind = QStringLiteral("stall");
-            break;
-        case 4:
-            p.reset();
-            kind = QStringLiteral("reset");
-            break;
-        case 5:
-            p.halfClose(draw(0, 1) ? FaultProxy::ToHost : FaultProxy::ToGuest);
-            kind = QStringLiteral("half-close");
-            break;
-        case 6:
-            p.cutMidMessage(direction());
-            kind = QStringLiteral("cut in a message");
-            break;
-        default:
-            p.refuseFor(ms = draw(1000, 8000));
-            kind = QStringLiteral("refused reconnection");
+        case 1: {
+            const int rate = draw(300, 3000);
+            ms = draw(2000, 6000);
+            m_pending = {QStringLiteral("slow link"), [p, rate, ms] { p->slowLink(rate, ms); }};
             break;
         }
-        ++faults[kind];
+        case 2: {
+            const int piece = draw(1, 8);
+            ms = draw(2000, 8000);
+            m_pending = {QStringLiteral("pieces"), [p, piece, ms] { p->cutIntoPieces(piece, ms); }};
+            break;
+        }
+        case 3: {
+            const auto d = direction();
+            ms = draw(2000, 20000);
+            m_pending = {QStringLiteral("stall"), [p, d, ms] { p->stall(d, ms); }};
+            break;
+        }
+        case 4:
+            m_endsLink = true;
+            m_pending = {QStringLiteral("reset"), [p] { p->reset(); }};
+            break;
+        case 5: {
+            m_endsLink = true;
+            const auto d = draw(0, 1) ? FaultProxy::ToHost : FaultProxy::ToGuest;
+            m_pending = {QStringLiteral("half-close"), [p, d] { p->halfClose(d); }};
+            break;
+        }
+        case 6: {
+            m_endsLink = true;
+            const auto d = direction();
+            m_pending = {QStringLiteral("cut in a message"), [p, d] { p->cutMidMessage(d); }};
+            break;
+        }
+        default:
+            m_endsLink = true;
+            ms = draw(1000, 8000);
+            m_pending = {QStringLiteral("refused reconnection"), [p, ms] { p->refuseFor(ms); }};
+            break;
+        }
+        m_pendingText = QStringLiteral("%1's link, %2 ms").arg(bots[size_t(i)]->nick()).arg(ms);
+        m_nextGapMs = draw(2000, 5000);
+        applyPending();
+    }
+    void applyPending()
+    {
+        if (m_endsLink && host.phase() != TableHost::Phase::Playing) {
+            m_retry.start(50);
+            return;
+        }
+        m_pending.second();
+        ++faults[m_pending.first];
         if (log)
-            qInfo("%lld ms: %s at %s's link, %d ms", clock.elapsed(), qPrintable(kind), qPrintable(bots[size_t(i)]->nick()), ms);
-        m_faultTimer.start(draw(2000, 5000));
+            qInfo("%llu %lld ms: %s at %s", m_seed, clock.elapsed(), qPrintable(m_pending.first), qPrintable(m_pendingText));
+        m_faultTimer.start(m_nextGapMs);
     }
 };
 

@@ -220,6 +220,28 @@ private slots:
         QVERIFY(!t.client->nextDeal());
     }
 
+    void anOwnWinTheHostOverrulesGivesWayToTheHostsWinner()
+    {
+        Table t;
+        t.seat();
+        t.deal({"44"});
+        QSignalSpy ended(t.client, &ClientTable::dealEnded);
+        t.say(Tag::WHOSETURN, "5002", "Bob");
+        QTRY_VERIFY(t.client->myTurn());
+        QVERIFY(t.client->play({"44"}));
+        // The host had passed for Bob already, and Ann won meanwhile.
+        t.say(Tag::THROW, "5002", "Bob", "0", "");
+        t.say(Tag::GAMEOVER, "0", "Ann");
+        QTRY_COMPARE(ended.count(), 2);
+        QCOMPARE(ended.at(1).at(0).toInt(), 1);
+        QCOMPARE(t.client->table().lastWinner(), 1);
+        QVERIFY(!t.client->mayAskNextDeal());
+        // A later word of the same end changes nothing.
+        t.say(Tag::GAMEOVER, "5003", "Cid");
+        QTest::qWait(20);
+        QCOMPARE(ended.count(), 2);
+    }
+
     void badInputChangesNothing()
     {
         Table t;

@@ -65,16 +65,16 @@ void ChaosWatch::addCopy(TBotPlayer *bot, FaultProxy *proxy)
     connect(t, &ClientTable::turnChanged, this, [this, i] { check(m_copies[i]); });
     // A copy that took an end for its own and is given the deal again saw no end of it.
     connect(t, &ClientTable::dealStarted, this, [this, i] { m_copies[i].endSeen.remove(m_host.dealsStarted()); });
-    connect(t, &ClientTable::dealEnded, this, [this, i](int winner) { sawEnd(m_copies[i], winner); });
+    // The last end a copy shows counts; one learnt as the next leader only fills a gap.
+    connect(t, &ClientTable::dealEnded, this, [this, i](int winner) { sawEnd(m_copies[i], winner, true); });
     connect(t, &ClientTable::leaderChanged, this, [this, i, t](int seat) {
         if (!t->inDeal())
-            sawEnd(m_copies[i], seat);
+            sawEnd(m_copies[i], seat, false);
     });
     connect(t, &ClientTable::connectionLost, this, [this, i] {
-        // Ends told while the link was going down may never arrive: the copy is excused from them.
+        // Ends told while the link was going down may never arrive; a rejoin rebuilds the copy's view.
         for (auto it = m_winners.cbegin(); it != m_winners.cend(); ++it)
-            if (!m_copies[i].endSeen.contains(it.key()))
-                m_copies[i].endSeen.insert(it.key(), it.value());
+            m_copies[i].endSeen.insert(it.key(), it.value());
     });
 }
 
@@ -156,14 +156,10 @@ void ChaosWatch::sampleHost()
                 total += roster.user(s).credit;
             if (total != 4000)
                 fail(QStringLiteral("the credits add up to %1 after deal %2").arg(total).arg(deal));
-            for (Copy &c : m_copies) {
-                // A copy away at the end comes back to the next deal or between deals: the credits tell it.
+            // A copy away at the end comes back to the next deal or between deals: the credits tell it.
+            for (Copy &c : m_copies)
                 if (!usable(c) && !c.endSeen.contains(deal))
                     c.endSeen.insert(deal, winner);
-                if (c.endSeen.contains(deal) && c.endSeen.value(deal) != winner)
-                    fail(QStringLiteral("%1 saw seat %2 win deal %3, the host seat %4")
-                             .arg(c.bot->nick()).arg(c.endSeen.value(deal)).arg(deal).arg(winner));
-            }
         }
         if (m_lastPhase == int(TableHost::Phase::Playing) && m_host.phase() == TableHost::Phase::Waiting)
             fail(QStringLiteral("deal %1 was called off").arg(deal));
@@ -238,6 +234,12 @@ void ChaosWatch::check(Copy &c)
             for (int k = int(h.size()) - 1; k >= (d == c.deal ? qMax(0, c.index) : 0); --k)
                 if (h.at(k).sameAs(v, seat)) {
                     if (d != c.deal || k != c.index) {
+                        // On to the next deal: the end of the last one is what the host said.
+                        if (d != c.deal && c.deal != 0) {
+                            const QString wrong = wrongEnd(c, c.deal);
+                            if (!wrong.isEmpty())
+                                fail(wrong);
+                        }
                         c.deal = d;
                         c.index = k;
                         if (!c.dealsIn.contains(d))
@@ -276,14 +278,22 @@ void ChaosWatch::check(Copy &c)
         fail(QStringLiteral("%1 is left out of deal %2").arg(c.bot->nick()).arg(hostDeal));
 }
 
-void ChaosWatch::sawEnd(Copy &c, int winner)
+void ChaosWatch::sawEnd(Copy &c, int winner, bool shown)
 {
-    if (c.deal == 0 || c.endSeen.contains(c.deal))
-        return;
-    c.endSeen.insert(c.deal, winner);
-    if (m_winners.contains(c.deal) && m_winners.value(c.deal) != winner)
-        fail(QStringLiteral("%1 saw seat %2 win deal %3, the host seat %4")
-                 .arg(c.bot->nick()).arg(winner).arg(c.deal).arg(m_winners.value(c.deal)));
+    if (c.deal != 0 && (shown || !c.endSeen.contains(c.deal)))
+        c.endSeen.insert(c.deal, winner);
+}
+
+QString ChaosWatch::wrongEnd(const Copy &c, int deal) const
+{
+    if (!m_winners.contains(deal))
+        return {};
+    if (!c.endSeen.contains(deal))
+        return QStringLiteral("%1 never saw the end of deal %2").arg(c.bot->nick()).arg(deal);
+    if (c.endSeen.value(deal) != m_winners.value(deal))
+        return QStringLiteral("%1 saw seat %2 win deal %3, the host seat %4")
+            .arg(c.bot->nick()).arg(c.endSeen.value(deal)).arg(deal).arg(m_winners.value(deal));
+    return {};
 }
 
 QString ChaosWatch::unsettled() const
@@ -303,8 +313,8 @@ QString ChaosWatch::unsettled() const
             if (ct->credit(s) != m_host.roster().user(s).credit)
                 return who + QStringLiteral("seat %1's credit is %2, not %3").arg(s).arg(ct->credit(s)).arg(m_host.roster().user(s).credit);
         for (int d : c.dealsIn)
-            if (m_winners.contains(d) && !c.endSeen.contains(d))
-                return who + QStringLiteral("never saw the end of deal %1").arg(d);
+            if (const QString wrong = wrongEnd(c, d); !wrong.isEmpty())
+                return wrong;
     }
     return {};
 }

@@ -70,7 +70,9 @@ private:
     View copyView(const Copy &c) const;
     bool quiet(const Copy &c, qint64 forMs) const;
     bool usable(const Copy &c) const;
-    void sawEnd(Copy &c, int winner);
+    // shown: the copy told it as a deal's end; otherwise it learnt the next leader.
+    void sawEnd(Copy &c, int winner, bool shown);
+    QString wrongEnd(const Copy &c, int deal) const;
     void fail(const QString &what);
     qint64 now() const { return m_clock.elapsed(); }
 
