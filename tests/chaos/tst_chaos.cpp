@@ -76,13 +76,12 @@ public:
             bots.back()->start();
         }
         clock.start();
-        if (log)
-            QObject::connect(&host, &TableHost::noted, this,
-                             [this](const QString &line) { qInfo("%llu %lld ms: %s", m_seed, clock.elapsed(), qPrintable(line)); });
-        for (const auto &bot : bots)
-            if (log)
-                QObject::connect(bot.get(), &TBotPlayer::note, this,
-                                 [this](const QString &line) { qInfo("%llu %lld ms: %s", m_seed, clock.elapsed(), qPrintable(line)); });
+        if (log) {
+            const auto say = [this](const QString &line) { qInfo("%llu %lld ms: %s", m_seed, clock.elapsed(), qPrintable(line)); };
+            QObject::connect(&host, &TableHost::noted, this, say);
+            for (const auto &bot : bots)
+                QObject::connect(bot.get(), &TBotPlayer::note, this, say);
+        }
         m_faultTimer.start(1000);
         return true;
     }
