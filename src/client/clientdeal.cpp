@@ -283,6 +283,7 @@ void ClientTable::endDeal(int winnerPort, int winnerSeat)
     m_endWinnerPort = winnerPort;
     m_endWinnerSeat = winnerSeat;
     m_ownEndSerial = winnerSeat == mySeat() ? m_dealSerial : -1;
+    m_ownEndSettled = false;
     const int serial = m_dealSerial;
     emit dealEnded(winnerSeat);
     if (serial == m_dealSerial && !m_inDeal)

@@ -239,7 +239,7 @@ void ClientTable::onClosed(const QString &error)
                                           : QStringLiteral(" Disconnected from ")
                                                 + (m_connection ? m_connection->peerAddress() : QString())
                                                 + QStringLiteral(" : ") + QString::number(m_port);
-    if (!m_leaving && !m_seatKey.isEmpty() && dealRunning()) {
+    if (!m_leaving && !m_seatKey.isEmpty() && (dealRunning() || ownEndUnsettled())) {
         // Nothing can be sent while away: the own countdown stops with the connection.
         endOwnTurn();
         m_reconnect.start();
@@ -331,6 +331,8 @@ void ClientTable::onCredit(const QString &nick, const QString &credit)
     const int value = lenientToInt(credit);
     m_creditText[size_t(seat)] = credit;
     m_roster.user(seat).credit = value;
+    if (seat == mySeat())
+        m_ownEndSettled = true;
     emit creditChanged(seat, value);
     if (value > 0)
         return;

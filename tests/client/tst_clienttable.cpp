@@ -127,6 +127,30 @@ private slots:
         QVERIFY(!t.client->reconnecting());
     }
 
+    // A copy whose own win the host has not settled yet may still be in the host's deal: lost, it comes
+    // back; once the host has announced the credits, a loss between deals ends the table as before.
+    void anUnsettledOwnWinComesBackASettledOneLeaves()
+    {
+        for (const bool settled : {false, true}) {
+            Table t;
+            t.seat();
+            t.say(Tag::SEATKEY, "k1");
+            t.deal({"44"});
+            t.say(Tag::WHOSETURN, "5002", "Bob");
+            QTRY_VERIFY(t.client->myTurn());
+            QVERIFY(t.client->play({"44"}));
+            if (settled)
+                t.say(Tag::CREDIT, "5002", "Bob", "1030");
+            QTest::qWait(ClientTable::kEndPauseMs + 50);
+            QSignalSpy lost(t.client, &ClientTable::connectionLost);
+            QSignalSpy gone(t.client, &ClientTable::disconnected);
+            t.host->close();
+            QTRY_COMPARE(lost.count() + gone.count(), 1);
+            QCOMPARE(t.client->reconnecting(), !settled);
+            t.client->leave();
+        }
+    }
+
     void aRejoinRefused()
     {
         Table t;
