@@ -270,8 +270,14 @@ void ClientTable::applyThrow(const TThrowClaim &claim)
 void ClientTable::endDeal(int winnerPort, int winnerSeat)
 {
     // A deal ends once; a winner who is not at the table ends nothing.
-    if (!m_inDeal || !m_table.seated(winnerSeat))
+    if (!m_table.seated(winnerSeat))
         return;
+    if (!m_inDeal) {
+        // Its own last card reached the host after the host had passed for it: the host's winner stands.
+        if (m_ownEndSerial == m_dealSerial && winnerSeat != mySeat())
+            overruleOwnEnd(winnerPort, winnerSeat);
+        return;
+    }
     m_inDeal = false;
     m_countdown->stop();
     m_turnSeat = 0;
@@ -280,11 +286,24 @@ void ClientTable::endDeal(int winnerPort, int winnerSeat)
     m_table.endDeal(winnerSeat);
     m_endWinnerPort = winnerPort;
     m_endWinnerSeat = winnerSeat;
+    m_ownEndSerial = winnerSeat == mySeat() ? m_dealSerial : -1;
+    m_ownEndSettled = false;
     awaitDealKey();
     const int serial = m_dealSerial;
     emit dealEnded(winnerSeat);
     if (serial == m_dealSerial && !m_inDeal)
         m_endPause->start(kEndPauseMs);
+}
+
+void ClientTable::overruleOwnEnd(int winnerPort, int winnerSeat)
+{
+    m_ownEndSerial = -1;
+    m_endPause->stop();
+    m_mayAskNext = false;
+    m_table.endDeal(winnerSeat);
+    m_endWinnerPort = winnerPort;
+    m_endWinnerSeat = winnerSeat;
+    emit dealEnded(winnerSeat);
 }
 
 void ClientTable::endPauseOver()

@@ -9,7 +9,7 @@
 
 ClientTable::ClientTable(Connection *connection, const QString &nick, QObject *parent)
     : QObject(parent), m_connection(connection), m_nick(nick), m_countdown(new ClientCountdown(this)),
-      m_endPause(new QTimer(this)), m_features{Feature::DealCheck, Feature::Unpaced}, m_keyWait(new QTimer(this))
+      m_endPause(new QTimer(this)), m_features{Feature::DealCheck, Feature::Unpaced, Feature::Resync}, m_keyWait(new QTimer(this))
 {
     m_rules.useGameWeights();
     m_endPause->setSingleShot(true);
@@ -266,7 +266,7 @@ void ClientTable::onClosed(const QString &error)
                                           : QStringLiteral(" Disconnected from ")
                                                 + (m_connection ? m_connection->peerAddress() : QString())
                                                 + QStringLiteral(" : ") + QString::number(m_port);
-    if (!m_leaving && !m_seatKey.isEmpty() && dealRunning()) {
+    if (!m_leaving && !m_seatKey.isEmpty() && (dealRunning() || ownEndUnsettled())) {
         // Nothing can be sent while away: the own countdown stops with the connection.
         endOwnTurn();
         m_reconnect.start();
@@ -359,6 +359,8 @@ void ClientTable::onCredit(const QString &nick, const QString &credit)
     const int value = lenientToInt(credit);
     m_creditText[size_t(seat)] = credit;
     m_roster.user(seat).credit = value;
+    if (seat == mySeat())
+        m_ownEndSettled = true;
     emit creditChanged(seat, value);
     if (value > 0)
         return;

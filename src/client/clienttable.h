@@ -141,6 +141,10 @@ private:
     void applyThrow(const TThrowClaim &claim);
     void endOwnTurn();
     void endDeal(int winnerPort, int winnerSeat);
+    // The host names another winner of the deal this copy ended as its own.
+    void overruleOwnEnd(int winnerPort, int winnerSeat);
+    // This copy ended the deal as its own win and the host has not settled it yet: the deal may go on.
+    bool ownEndUnsettled() const { return m_ownEndSerial == m_dealSerial && !m_ownEndSettled; }
     void endPauseOver();
     void onIStart(const QString &nick);
     void onCountdownExpired();
@@ -189,4 +193,6 @@ private:
     bool m_mayAskNext = false;
     int m_endWinnerPort = 0;
     int m_endWinnerSeat = 0;
+    int m_ownEndSerial = -1; // the deal this copy ended as its own win, until the next one begins
+    bool m_ownEndSettled = false; // and the host has announced the credits of that end
 };

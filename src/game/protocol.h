@@ -59,6 +59,8 @@ int lenientToInt(const QString &text);
 namespace Feature {
 inline const QString DealCheck = QStringLiteral("dealcheck");
 inline const QString Unpaced = QStringLiteral("unpaced");
+// After a claim the host refused during a deal, the copy takes the deal's state again as a rejoin does.
+inline const QString Resync = QStringLiteral("resync");
 } // namespace Feature
 
 // The feature words of a "[CAPS]" value ("dealcheck#unpaced#"), and back.

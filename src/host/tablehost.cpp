@@ -117,6 +117,7 @@ void TableHost::refuse(int seat, const QString &what, Refusal why)
     const QString line = nickOf(seat) + QStringLiteral("'s ") + what + QStringLiteral(" was refused: ") + refusalText(why);
     emit refused(line);
     emit noted(line);
+    resync(seat);
 }
 
 void TableHost::setPhase(Phase phase)
@@ -190,7 +191,9 @@ void TableHost::onCaps(Connection *from, const QString &words)
     if (m_features.contains(from) || seatOf(from) != 0)
         return;
     // In-process players have no pacing, and their seeds would come from beside the deal's secret.
-    const QStringList offered = from->wirePort() == 0 ? QStringList() : QStringList{Feature::DealCheck, Feature::Unpaced};
+    const QStringList offered = from->wirePort() == 0
+                                    ? QStringList{Feature::Resync}
+                                    : QStringList{Feature::DealCheck, Feature::Unpaced, Feature::Resync};
     QStringList agreed;
     for (const QString &word : splitFeatureWords(words))
         if (offered.contains(word) && !agreed.contains(word))

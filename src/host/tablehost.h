@@ -113,6 +113,9 @@ private:
     void pingExpired();
     bool dealUnderWay() const;
 
+    // A copy whose claim was refused in a deal gets the deal's state again, if it can take it (hostresync.cpp).
+    void resync(int seat);
+
     // The deal (hostdeal.cpp)
     void onThrow(Connection *from, int seat, const HubMessage &m);
     void onDealClaim(Connection *from, int seat, const HubMessage &m);

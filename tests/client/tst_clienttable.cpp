@@ -79,7 +79,7 @@ private slots:
         QCOMPARE(t.sent(Tag::CHKVER).value(0), kVersionText);
         // The features go before the request to sit down, so the host knows them when it seats us.
         QCOMPARE(t.heard.at(2).Protocol, Tag::CAPS);
-        QCOMPARE(t.heard.at(2).value[0], QStringLiteral("dealcheck#unpaced#"));
+        QCOMPARE(t.heard.at(2).value[0], QStringLiteral("dealcheck#unpaced#resync#"));
         QCOMPARE(t.sent(Tag::REQJOIN).value(0), QStringLiteral("Bob"));
         QCOMPARE(waiting.count(), 1);
     }
@@ -128,6 +128,30 @@ private slots:
         QVERIFY(back.client->table().passed(3));
         t.client->leave();
         QVERIFY(!t.client->reconnecting());
+    }
+
+    // A copy whose own win the host has not settled yet may still be in the host's deal: lost, it comes
+    // back; once the host has announced the credits, a loss between deals ends the table as before.
+    void anUnsettledOwnWinComesBackASettledOneLeaves()
+    {
+        for (const bool settled : {false, true}) {
+            Table t;
+            t.seat();
+            t.say(Tag::SEATKEY, "k1");
+            t.deal({"44"});
+            t.say(Tag::WHOSETURN, "5002", "Bob");
+            QTRY_VERIFY(t.client->myTurn());
+            QVERIFY(t.client->play({"44"}));
+            if (settled)
+                t.say(Tag::CREDIT, "5002", "Bob", "1030");
+            QTest::qWait(ClientTable::kEndPauseMs + 50);
+            QSignalSpy lost(t.client, &ClientTable::connectionLost);
+            QSignalSpy gone(t.client, &ClientTable::disconnected);
+            t.host->close();
+            QTRY_COMPARE(lost.count() + gone.count(), 1);
+            QCOMPARE(t.client->reconnecting(), !settled);
+            t.client->leave();
+        }
     }
 
     void aRejoinRefused()
@@ -221,6 +245,28 @@ private slots:
         QVERIFY(t.client->nextDeal());
         QTRY_VERIFY(!t.sent(Tag::NEXTGAME).isEmpty());
         QVERIFY(!t.client->nextDeal());
+    }
+
+    void anOwnWinTheHostOverrulesGivesWayToTheHostsWinner()
+    {
+        Table t;
+        t.seat();
+        t.deal({"44"});
+        QSignalSpy ended(t.client, &ClientTable::dealEnded);
+        t.say(Tag::WHOSETURN, "5002", "Bob");
+        QTRY_VERIFY(t.client->myTurn());
+        QVERIFY(t.client->play({"44"}));
+        // The host had passed for Bob already, and Ann won meanwhile.
+        t.say(Tag::THROW, "5002", "Bob", "0", "");
+        t.say(Tag::GAMEOVER, "0", "Ann");
+        QTRY_COMPARE(ended.count(), 2);
+        QCOMPARE(ended.at(1).at(0).toInt(), 1);
+        QCOMPARE(t.client->table().lastWinner(), 1);
+        QVERIFY(!t.client->mayAskNextDeal());
+        // A later word of the same end changes nothing.
+        t.say(Tag::GAMEOVER, "5003", "Cid");
+        QTest::qWait(20);
+        QCOMPARE(ended.count(), 2);
     }
 
     void badInputChangesNothing()

@@ -204,6 +204,47 @@ private slots:
         QVERIFY(!news(strangerHeard).contains(Tag::USER) && !news(strangerHeard).contains(Tag::SEATKEY));
     }
 
+    // A move that crossed the host's pass is refused; a copy that announced it can take the deal's state
+    // again gets it, as a rejoin does; a copy that did not hears nothing more.
+    void aRefusedMoveBringsTheDealBackToACopyThatAsked()
+    {
+        TableHost host;
+        host.setTurnDeadlineMs(60000);
+        std::array<LocalConnection *, 5> seat{};
+        std::array<LocalConnection *, 5> hostEnd{};
+        std::array<QList<HubMessage>, 5> heard;
+        for (int s : {3, 2, 4, 1}) {
+            auto [h, p] = LocalConnection::createPair(&host, this);
+            seat[size_t(s)] = p;
+            hostEnd[size_t(s)] = h;
+            connect(p, &Connection::message, this, [&heard, s](const HubMessage &m) { heard[size_t(s)] << m; });
+            host.addConnection(h);
+            // The even seats can take the deal's state again.
+            if (s % 2 == 0)
+                p->send(Tag::CAPS, QStringLiteral("resync#"));
+            p->send(Tag::REQJOIN, QStringLiteral("S%1").arg(s));
+        }
+        QTRY_COMPARE(host.seatedCount(), 4);
+        QVERIFY(host.deal());
+        const int toMove = host.table().toMove();
+        const int asked = toMove == 2 ? 4 : 2;
+        const int silent = toMove == 1 ? 3 : 1;
+        QSignalSpy refusals(&host, &TableHost::refused);
+        QTRY_VERIFY(!heard[size_t(asked)].isEmpty() && heard[size_t(asked)].last().Protocol == Tag::WHOSETURN);
+        const qsizetype from = heard[size_t(asked)].size();
+        for (int s : {asked, silent})
+            seat[size_t(s)]->send(Tag::THROW, "0", QStringLiteral("S%1").arg(s), "1", host.table().hand(s).first() + "#");
+        QTRY_COMPARE(refusals.count(), 2);
+        const QStringList hand = host.table().hand(asked);
+        QTRY_COMPARE(heard[size_t(asked)].size(), from + hand.size() + 2);
+        QCOMPARE(heard[size_t(asked)].at(from).value[3], hand.first());
+        QCOMPARE(heard[size_t(asked)].at(from + hand.size()).Protocol, Tag::TABLE);
+        QCOMPARE(heard[size_t(asked)].last().Protocol, Tag::WHOSETURN);
+        QCOMPARE(heard[size_t(asked)].last().value[1], QStringLiteral("S%1").arg(toMove));
+        QCOMPARE(news(heard[size_t(silent)]).count(Tag::TABLE), 0);
+        QCOMPARE(host.table().toMove(), toMove);
+    }
+
     void aChatFloodIsCutAtTheLimitAndTheTablePlaysOn()
     {
         TcpTable tt;

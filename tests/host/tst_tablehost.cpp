@@ -340,7 +340,7 @@ private slots:
         }
         QCOMPARE(host.roster().seatOfNick(QStringLiteral("Cy")), 3);
         QVERIFY(cy.find(Tag::CAPS));
-        QCOMPARE(cy.find(Tag::CAPS)->value[0], QStringLiteral("dealcheck#unpaced#"));
+        QCOMPARE(cy.find(Tag::CAPS)->value[0], QStringLiteral("dealcheck#unpaced#resync#"));
 
         // Deal 1: Cy's ill-formed seed is dropped, its good one counts, a second one and a seed from a
         // copy without the feature change nothing.
