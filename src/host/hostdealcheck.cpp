@@ -68,8 +68,13 @@ QStringList TableHost::committedDeck() const
 
 void TableHost::resendCommitment(Connection *to)
 {
-    // A checking player back in the deal hears the commitment and the seeds again before its cards.
-    if (!m_keyDue || !checksDeals(to))
+    // A checking player back in the deal hears the commitment and the seeds again before its cards;
+    // one back after the deal ended hears the secret it missed.
+    if (!checksDeals(to))
+        return;
+    if (m_revealedDeal > 0)
+        sendTo(to, Tag::DEALKEY, QString::number(m_revealedDeal), FairDeal::toHex(m_revealedSecret));
+    if (!m_keyDue)
         return;
     sendCommitmentTo(to);
     if (!m_seedWait->isActive())
@@ -84,6 +89,8 @@ void TableHost::revealDealKey()
     for (const QPointer<Connection> &link : std::as_const(m_checkers))
         sendTo(link, Tag::DEALKEY, QString::number(m_dealNumber), FairDeal::toHex(m_secret));
     m_checkers.clear();
+    m_revealedDeal = m_dealNumber;
+    m_revealedSecret = m_secret;
 }
 
 void TableHost::tableClosing()

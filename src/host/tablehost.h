@@ -166,6 +166,8 @@ private:
     QList<QPointer<Connection>> m_checkers; // told this deal's commitment
     QSet<const Connection *> m_seedAwaited;
     bool m_keyDue = false;                // committed to, not yet revealed
+    int m_revealedDeal = 0;               // the last deal revealed, for players who were away then
+    QByteArray m_revealedSecret;
 
     QTimer *m_deadline;
     QTimer *m_claim;

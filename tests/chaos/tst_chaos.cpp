@@ -214,9 +214,9 @@ private:
             for (auto it = r->faults.cbegin(); it != r->faults.cend(); ++it)
                 kinds << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
             qInfo("seed %llu: %d deals finished in %lld s, %d moves agreed by every copy; faults: %s; "
-                  "%d rejoins, %d times away, longest recovery %lld ms",
+                  "%d rejoins, %d times away, longest recovery %lld ms; %d deal checks",
                   r->seed(), w.dealsWon(), clock.elapsed() / 1000, w.movesAgreed(), qPrintable(kinds.join(", ")),
-                  r->rejoins, w.aways(), w.longestAwayMs());
+                  r->rejoins, w.aways(), w.longestAwayMs(), w.dealChecks());
         }
         const auto replay = [](const ChaosRun &r) { return QStringLiteral(" (replay: QUADRIX_CHAOS_SEED=%1)").arg(r.seed()); };
         for (const auto &r : runs)
@@ -226,6 +226,7 @@ private:
             QVERIFY2(w.dealsWon() >= deals, qPrintable(QStringLiteral("%1 deals").arg(w.dealsWon()) + replay(*r)));
             QVERIFY2(w.settled(), qPrintable(w.unsettled() + replay(*r)));
             QVERIFY(w.movesAgreed() > 10 * deals);
+            QVERIFY(w.dealChecks() >= 3 * deals);
         }
     }
 

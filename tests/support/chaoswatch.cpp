@@ -71,6 +71,12 @@ void ChaosWatch::addCopy(TBotPlayer *bot, FaultProxy *proxy)
         if (!t->inDeal())
             sawEnd(m_copies[i], seat, false);
     });
+    // Every deal the copy checks must check out, faults or not; a seed the faults delayed is no fault.
+    connect(t, &ClientTable::dealChecked, this, [this, t](const QString &line) {
+        ++m_dealChecks;
+        if (!line.contains(QLatin1String("checked: dealt as committed")))
+            fail(t->myNick() + QStringLiteral(": ") + line);
+    });
     connect(t, &ClientTable::connectionLost, this, [this, i] {
         // Ends told while the link was going down may never arrive; a rejoin rebuilds the copy's view.
         for (auto it = m_winners.cbegin(); it != m_winners.cend(); ++it)

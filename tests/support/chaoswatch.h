@@ -28,6 +28,7 @@ public:
     void addCopy(TBotPlayer *bot, FaultProxy *proxy);
 
     QString problem() const { return m_problem; }
+    int dealChecks() const { return m_dealChecks; }
     int dealsWon() const { return int(m_winners.size()); }
     int movesAgreed() const { return m_movesAgreed; }
     qint64 longestAwayMs() const { return m_longestAway; }
@@ -95,6 +96,7 @@ private:
     qint64 m_longestAway = 0;
     int m_aways = 0;
     QString m_problem;
+    int m_dealChecks = 0;
     bool m_sampling = false;
 };
 
