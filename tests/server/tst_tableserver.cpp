@@ -26,6 +26,16 @@ bool bindTo(RawPeer &peer, int lastByte)
     return peer.socket()->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(lastByte)), 0);
 }
 
+// Answers "[REQINFO]" with these messages.
+void answerInfo(RawPeer &peer, const QList<HubMessage> &answer)
+{
+    peer.onMessage = [&peer, answer](const HubMessage &m) {
+        if (m.Protocol == Tag::REQINFO)
+            for (const HubMessage &a : answer)
+                peer.send(a.Protocol, a.value[0], a.value[1]);
+    };
+}
+
 void quickTables(TableServer &server)
 {
     server.tables()->configure = [](TableHost *host) { host->setFirstDealDelayMs(50); };
@@ -74,12 +84,7 @@ private slots:
         QTRY_VERIFY(second->holdsSeats());
         RawPeer back;
         QVERIFY(bindTo(back, 40));
-        back.onMessage = [&back, &lost, &key](const HubMessage &m) {
-            if (m.Protocol == Tag::REQINFO) {
-                back.send(Tag::CAPS, joinFeatureWords({Feature::Tables}));
-                back.send(Tag::REJOIN, lost->nick, key);
-            }
-        };
+        answerInfo(back, {{Tag::CAPS, {joinFeatureWords({Feature::Tables})}}, {Tag::REJOIN, {lost->nick, key}}});
         QVERIFY(back.connectTo(server.port()));
         QVERIFY(back.waitTag(Tag::TABLENAME));
         QCOMPARE(back.got.last().value[0], QStringLiteral("public-2"));
@@ -111,12 +116,7 @@ private slots:
         // A full table, then one in a deal, refuse as a table of its own does.
         RawPeer late;
         QVERIFY(bindTo(late, 2));
-        late.onMessage = [&late](const HubMessage &m) {
-            if (m.Protocol == Tag::REQINFO) {
-                late.send(Tag::PICKTABLE, QStringLiteral("club"));
-                late.send(Tag::REQJOIN, QStringLiteral("Late"));
-            }
-        };
+        answerInfo(late, {{Tag::PICKTABLE, {QStringLiteral("club")}}, {Tag::REQJOIN, {QStringLiteral("Late")}}});
         QVERIFY(late.connectTo(server.port()));
         QVERIFY(late.waitTag(Tag::FULL));
         QVERIFY(late.connected());
@@ -189,12 +189,7 @@ private slots:
             RawPeer *g = guests.back().get();
             QVERIFY(bindTo(*g, 7 + int(guests.size())));
             const QString name = QString::fromLatin1(table);
-            g->onMessage = [g, name](const HubMessage &m) {
-                if (m.Protocol == Tag::REQINFO) {
-                    g->send(Tag::PICKTABLE, name);
-                    g->send(Tag::REQJOIN, name + QStringLiteral("-guest"));
-                }
-            };
+            answerInfo(*g, {{Tag::PICKTABLE, {name}}, {Tag::REQJOIN, {name + QStringLiteral("-guest")}}});
             QVERIFY(g->connectTo(port));
             QVERIFY(g->waitTag(Tag::SEATKEY));
         }
