@@ -1,15 +1,14 @@
-// quadrix-server: one table without a window. Players join it as they join a player's table; the
-// server deals when the table is full and after each deal, and keeps the table running by itself.
+// quadrix-server: many tables without a window on one port. Players join it as they join a player's
+// table; the server seats each at a table with room (or at the table it names), deals when a table
+// is full and after each deal, and keeps every table running by itself.
 #include "app/terminationsignals.h"
-#include "host/tablehost.h"
-#include "hub/hubserver.h"
-#include "net/hublistener.h"
 #include "portmap/hostingstatus.h"
+#include "net/hublistener.h"
 #include "portmap/portmapper.h"
+#include "server/tableserver.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QTimer>
 #include <cstdio>
 
 namespace {
@@ -21,26 +20,18 @@ void logLine(const QString &line)
     std::fflush(stdout);
 }
 
-// The players are told, their queues get a moment to empty, then the table closes.
-void shutDown(TableHost &host, HubListener &listener)
+bool numberOption(const QCommandLineParser &parser, const QCommandLineOption &option, int low, int high, int *value)
 {
-    static bool ending = false;
-    if (ending)
-        return;
-    ending = true;
-    logLine(QStringLiteral("Shutting down"));
-    host.tableClosing();
-    host.announce(QStringLiteral("[*] The server is shutting down."));
-    auto *poll = new QTimer(&host);
-    QObject::connect(poll, &QTimer::timeout, &host, [&listener] {
-        static int waited = 0;
-        waited += 50;
-        if (listener.hub()->queuedMessages() > 0 && waited < 1500)
-            return;
-        listener.close();
-        QCoreApplication::quit();
-    });
-    poll->start(50);
+    bool ok = false;
+    *value = parser.value(option).trimmed().toInt(&ok);
+    if (ok && *value >= low && *value <= high)
+        return true;
+    std::fputs(qPrintable(QStringLiteral("quadrix-server: --%1 wants a number from %2 to %3\n")
+                              .arg(option.names().constFirst())
+                              .arg(low)
+                              .arg(high)),
+               stderr);
+    return false;
 }
 
 } // namespace
@@ -52,48 +43,52 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral("1.11"));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Quadrix v1.11 table server: one table of four seats, without a window. Players join it from\n"
-        "Connection > Connect (or quadrix-bot) as they join a player's table. The first deal starts two\n"
-        "seconds after the fourth player sits down; the winner of a deal starts the next one, or the server\n"
-        "does ten seconds after the deal ended. One line per event goes to the standard output."));
+        "Quadrix v1.11 table server: many tables of four seats on one port, without a window. Players join\n"
+        "it from Connection > Connect (or quadrix-bot) as they join a player's table: each sits at the first\n"
+        "public table with a free seat and no deal running (a new one opens when none has room), or at the\n"
+        "table it names. A table's first deal starts two seconds after its fourth player sits down; the winner\n"
+        "of a deal starts the next one, or the server does ten seconds after the deal ended. One line per\n"
+        "event goes to the standard output."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption portOpt(QStringLiteral("port"),
                                      QStringLiteral("Port to listen on; 0 picks a free one (default 110)."),
                                      QStringLiteral("port"), QStringLiteral("110"));
-    parser.addOption(portOpt);
+    const QCommandLineOption tablesOpt(QStringLiteral("tables"),
+                                       QStringLiteral("Tables the server holds at most (default 64)."),
+                                       QStringLiteral("N"), QStringLiteral("64"));
+    const QCommandLineOption perAddressOpt(QStringLiteral("max-per-address"),
+                                           QStringLiteral("Connections allowed from one address (default 8)."),
+                                           QStringLiteral("N"), QStringLiteral("8"));
     const QCommandLineOption openPortOpt(QStringLiteral("open-port"),
                                          QStringLiteral("Ask the router (NAT-PMP or UPnP) to forward the port to this machine "
                                                         "while the server runs."));
-    parser.addOption(openPortOpt);
+    parser.addOptions({portOpt, tablesOpt, perAddressOpt, openPortOpt});
     parser.process(app);
 
-    bool ok = false;
-    const int port = parser.value(portOpt).trimmed().toInt(&ok);
-    if (!ok || port < 0 || port > 65535) {
-        std::fputs("quadrix-server: --port wants a number from 0 to 65535\n", stderr);
+    int port = 0;
+    int tables = 0;
+    int perAddress = 0;
+    if (!numberOption(parser, portOpt, 0, 65535, &port) || !numberOption(parser, tablesOpt, 1, 10000, &tables) ||
+        !numberOption(parser, perAddressOpt, 1, 10000, &perAddress))
         return 2;
-    }
 
-    HubListener listener;
-    TableHost host;
-    // More connections than seats: a player coming back may connect before its old connection is seen gone.
-    listener.hub()->setMaxClient(8);
-    QObject::connect(&listener, &HubListener::newConnection, &host, &TableHost::addConnection);
-    QObject::connect(&host, &TableHost::noted, &host, &logLine);
-    if (!listener.listen(port)) {
-        std::fputs(qPrintable(QStringLiteral("quadrix-server: ") + listener.errorText() + QLatin1Char('\n')), stderr);
+    TableServer server(tables, perAddress);
+    QObject::connect(&server, &TableServer::noted, &server, &logLine);
+    QObject::connect(&server, &TableServer::done, &app, &QCoreApplication::quit);
+    if (!server.listen(port)) {
+        std::fputs(qPrintable(QStringLiteral("quadrix-server: ") + server.errorText() + QLatin1Char('\n')), stderr);
         return 1;
     }
-    logLine(QStringLiteral("Listening on port %1").arg(listener.port()));
+    logLine(QStringLiteral("Listening on port %1").arg(server.port()));
     // Destroyed after the event loop ends, also for a termination signal: the mapping goes with it.
     PortMapper mapper;
     if (parser.isSet(openPortOpt)) {
-        QObject::connect(&mapper, &PortMapper::finished, &host, [&listener](const PortMapResult &result) {
-            logLine(hostingText(listener.localAddress(), listener.port(), result).trimmed());
+        QObject::connect(&mapper, &PortMapper::finished, &server, [&server](const PortMapResult &result) {
+            logLine(hostingText(server.listener()->localAddress(), server.port(), result).trimmed());
         });
-        mapper.open(quint16(listener.port()));
+        mapper.open(quint16(server.port()));
     }
-    watchTerminationSignals(&host, [&host, &listener] { shutDown(host, listener); });
+    watchTerminationSignals(&server, [&server] { server.shutDown(); });
     return app.exec();
 }

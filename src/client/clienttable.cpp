@@ -9,7 +9,8 @@
 
 ClientTable::ClientTable(Connection *connection, const QString &nick, QObject *parent)
     : QObject(parent), m_connection(connection), m_nick(nick), m_countdown(new ClientCountdown(this)),
-      m_endPause(new QTimer(this)), m_features{Feature::DealCheck, Feature::Unpaced, Feature::Resync}, m_keyWait(new QTimer(this))
+      m_endPause(new QTimer(this)),
+      m_features{Feature::DealCheck, Feature::Unpaced, Feature::Resync, Feature::Tables}, m_keyWait(new QTimer(this))
 {
     m_rules.useGameWeights();
     m_endPause->setSingleShot(true);
@@ -194,11 +195,16 @@ bool ClientTable::handleHandshake(const QString &tag, const QString &v1)
             m_rejoining = true;
             send(Tag::REJOIN, m_nick, m_seatKey);
         } else {
+            if (!m_tableRequest.isEmpty())
+                send(Tag::PICKTABLE, m_tableRequest);
             send(Tag::REQJOIN, m_nick);
             enterWaitMode();
         }
     } else if (tag == Tag::SEATKEY) {
         m_seatKey = v1;
+    } else if (tag == Tag::TABLENAME) {
+        if (isValidTableName(v1))
+            m_tableName = v1;
     } else if (tag == Tag::WAITMODE) {
         enterWaitMode();
         awaitDealKey();

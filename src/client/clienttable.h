@@ -37,6 +37,10 @@ public:
     // The feature words this copy announces to the host (by default every feature it has).
     void setFeatures(const QStringList &words) { m_features = words; }
     QStringList hostFeatures() const { return m_hostFeatures; }
+    // The table a server of many tables is asked for (empty: any table); a window host ignores it.
+    void setTableRequest(const QString &name) { m_tableRequest = name; }
+    // Where a server of many tables seated this player; empty at any other host.
+    QString tableName() const { return m_tableName; }
     // A key from an earlier connection: the next handshake asks for that seat back.
     void setSeatKey(const QString &key) { m_seatKey = key; }
 
@@ -173,6 +177,8 @@ private:
     bool m_autoPass = true;
     QStringList m_features;
     QStringList m_hostFeatures;
+    QString m_tableRequest;
+    QString m_tableName;
     bool m_hostFeaturesHeard = false;
     TDealVerifier m_verifier;
     QTimer *m_keyWait;

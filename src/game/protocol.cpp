@@ -75,3 +75,17 @@ QString joinFeatureWords(const QStringList &words)
         value += word + QLatin1Char('#');
     return value;
 }
+
+bool isValidTableName(const QString &name)
+{
+    if (name.isEmpty() || name.size() > 20)
+        return false;
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        const bool ok = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') || u == u'-' ||
+                        u == u'_';
+        if (!ok)
+            return false;
+    }
+    return true;
+}

@@ -20,6 +20,9 @@ inline const QString PING = QStringLiteral("[PING]");
 inline const QString PONG = QStringLiteral("[PONG]");
 // Features beyond the old protocol, agreed per connection: value1 the words, each followed by "#"
 inline const QString CAPS = QStringLiteral("[CAPS]");
+// A server of many tables: the table a copy asks for (value1 its name), and where it was seated
+inline const QString PICKTABLE = QStringLiteral("[PICKTABLE]");
+inline const QString TABLENAME = QStringLiteral("[TABLENAME]");
 // Rejoining a held seat after a dropped connection
 inline const QString SEATKEY = QStringLiteral("[SEATKEY]");
 inline const QString AWAY = QStringLiteral("[AWAY]");
@@ -61,11 +64,18 @@ inline const QString DealCheck = QStringLiteral("dealcheck");
 inline const QString Unpaced = QStringLiteral("unpaced");
 // After a claim the host refused during a deal, the copy takes the deal's state again as a rejoin does.
 inline const QString Resync = QStringLiteral("resync");
+// The copy shows the name of the server's table it sits at ("[TABLENAME]").
+inline const QString Tables = QStringLiteral("tables");
 } // namespace Feature
 
 // The feature words of a "[CAPS]" value ("dealcheck#unpaced#"), and back.
 QStringList splitFeatureWords(const QString &value);
 QString joinFeatureWords(const QStringList &words);
+
+// A table's name: 1 to 20 ASCII letters, digits, '-' or '_'.
+bool isValidTableName(const QString &name);
+inline const QString kTableNameRule =
+    QStringLiteral("A table name holds 1 to 20 letters (A-Z, a-z), digits, '-' or '_'.");
 
 // A nick with one blank after each character, trimmed: "Ann" -> "A n n".
 QString letterSpaced(const QString &nick);

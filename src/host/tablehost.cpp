@@ -57,15 +57,37 @@ void TableHost::setPingIntervalMs(int ms)
         m_pingPeriod->start();
 }
 
-void TableHost::addConnection(Connection *connection)
+bool TableHost::attach(Connection *connection)
 {
     if (!connection || m_links.contains(connection))
-        return;
+        return false;
     m_links.append(connection);
     connect(connection, &Connection::message, this,
             [this, connection](const HubMessage &m) { onMessage(connection, m); });
     connect(connection, &Connection::closed, this, [this, connection] { onClosed(connection); });
-    greet(connection);
+    return true;
+}
+
+void TableHost::addConnection(Connection *connection)
+{
+    if (attach(connection))
+        greet(connection);
+}
+
+void TableHost::adoptConnection(Connection *connection, const QList<HubMessage> &said)
+{
+    if (!attach(connection))
+        return;
+    const QPointer<Connection> guard(connection);
+    for (const HubMessage &m : said)
+        if (guard && guard->isOpen())
+            onMessage(connection, m);
+}
+
+bool TableHost::mayRejoin(const QString &nick, const QString &key) const
+{
+    const int seat = m_roster.seatOfNick(nick);
+    return TuserInfo::validSeat(seat) && m_held.isHeld(seat) && m_held.keyMatches(seat, key);
 }
 
 void TableHost::setOwner(Connection *connection, const QString &address)

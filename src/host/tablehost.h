@@ -38,6 +38,13 @@ public:
 
     // A new connection to this table; the host takes it over (it is deleted with its closing).
     void addConnection(Connection *connection);
+    // A connection that a server of many tables admitted: no greeting, and what it said there
+    // ("[CAPS]", "[REQJOIN]", "[REJOIN]") is taken as if said here.
+    void adoptConnection(Connection *connection, const QList<HubMessage> &said);
+    bool seats(const Connection *connection) const { return seatOf(connection) != 0; }
+    bool holdsSeats() const { return m_held.anyHeld(); }
+    // A seat of that nick is held and the key opens it.
+    bool mayRejoin(const QString &nick, const QString &key) const;
     // The owner's connection: it sits in seat 1 when it asks to join.
     // address is what the other players are told of the owner's seat.
     void setOwner(Connection *connection, const QString &address);
@@ -88,6 +95,7 @@ signals:
 
 private:
     // Connections
+    bool attach(Connection *connection);
     int seatOf(const Connection *link) const;
     void onMessage(Connection *from, const HubMessage &m);
     void onClosed(Connection *from);

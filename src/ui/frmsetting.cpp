@@ -1,5 +1,6 @@
 #include "ui/frmsetting.h"
 
+#include "game/protocol.h"
 #include "ui/invitationinput.h"
 #include "ui/mainfrm.h"
 #include "ui/tablesession.h"
@@ -22,6 +23,7 @@ const QString kSection = QStringLiteral("CONNECTION");
 const QString kNickKey = QStringLiteral("NICK");
 const QString kHostKey = QStringLiteral("HOST");
 const QString kPortKey = QStringLiteral("PORT");
+const QString kTableKey = QStringLiteral("TABLE");
 
 // Limits what can be typed, not what is set: a longer nick from the settings file is shown whole
 // and can still be shortened key by key.
@@ -68,7 +70,7 @@ TfrmSetting::TfrmSetting(TmainFrm &w)
     QFont f(QStringLiteral("MS Sans Serif"));
     f.setPixelSize(11);
     setFont(f);
-    setFixedSize(195, 129);
+    setFixedSize(kWidth, kHeight);
     setModal(false);
 
     auto label = [this](const char *name, const QString &text, int left, int top) {
@@ -92,19 +94,24 @@ TfrmSetting::TfrmSetting(TmainFrm &w)
     txtHOST = edit("txtHOST", defaultHost(), 39);
     Label3 = label("Label3", QStringLiteral("Port"), 24, 66);
     txtPort = edit("txtPort", QString::number(kDefaultPort), 63);
+    Label4 = label("Label4", QStringLiteral("Table"), 24, 90);
+    txtTable = edit("txtTable", QString(), 87);
+    txtTable->setMaxLength(20);
+    txtTable->setPlaceholderText(QStringLiteral("any table"));
 
     btnConnect = new QPushButton(QStringLiteral("CONNECT"), this);
     btnConnect->setObjectName(QStringLiteral("btnConnect"));
-    btnConnect->setGeometry(22, 96, 81, 25);
+    btnConnect->setGeometry(22, 120, 81, 25);
     btnConnect->setAutoDefault(false);
     btnHost = new QPushButton(QStringLiteral("HOST"), this);
     btnHost->setObjectName(QStringLiteral("btnHost"));
-    btnHost->setGeometry(102, 96, 75, 25);
+    btnHost->setGeometry(102, 120, 75, 25);
     btnHost->setAutoDefault(false);
 
     setTabOrder(txtNick, txtHOST);
     setTabOrder(txtHOST, txtPort);
-    setTabOrder(txtPort, btnConnect);
+    setTabOrder(txtPort, txtTable);
+    setTabOrder(txtTable, btnConnect);
     setTabOrder(btnConnect, btnHost);
 
     connect(btnConnect, &QPushButton::clicked, this, [this] { btnConnectClick(); });
@@ -127,6 +134,16 @@ bool TfrmSetting::validPort()
     return false;
 }
 
+bool TfrmSetting::validTable()
+{
+    const QString table = txtTable->text().trimmed();
+    txtTable->setText(table);
+    if (table.isEmpty() || isValidTableName(table))
+        return true;
+    w.showMessage(QMessageBox::Warning, kTableNameRule, QMessageBox::Ok);
+    return false;
+}
+
 void TfrmSetting::btnConnectClick()
 {
     // Hosting and connecting exclude each other: one copy is either the host or a client.
@@ -141,12 +158,13 @@ void TfrmSetting::btnConnectClick()
         w.showMessage(QMessageBox::Critical, QStringLiteral(" NICK & HOST cannot be blank !"), QMessageBox::Ok);
         return;
     }
-    if (!validPort())
+    if (!validPort() || !validTable())
         return;
 
     m_port = txtPort->text().toInt();
+    m_table = txtTable->text();
     hide();
-    w.startJoining(m_host, m_port, m_nick);
+    w.startJoining(m_host, m_port, m_nick, m_table);
 }
 
 void TfrmSetting::btnHostClick()
@@ -178,11 +196,15 @@ void TfrmSetting::loadSettings()
     if (ok && read >= 1 && read <= 65535)
         port = read;
     txtPort->setText(QString::number(port));
+    // A table name the server would refuse is not offered again.
+    const QString table = readText(s, kTableKey, QString()).trimmed();
+    txtTable->setText(isValidTableName(table) ? table : QString());
     s.endGroup();
 
     m_host = txtHOST->text();
     m_port = port;
     m_nick = txtNick->text();
+    m_table = txtTable->text();
 }
 
 bool TfrmSetting::saveSettings()
@@ -194,6 +216,11 @@ bool TfrmSetting::saveSettings()
     s.setValue(kNickKey, m_nick);
     s.setValue(kHostKey, m_host);
     s.setValue(kPortKey, m_port);
+    // No key for "any table": the file stays as copies without the field write it.
+    if (m_table.isEmpty())
+        s.remove(kTableKey);
+    else
+        s.setValue(kTableKey, m_table);
     s.endGroup();
     s.sync();
     if (s.status() != QSettings::NoError)

@@ -1,4 +1,5 @@
 #include "ui/homehosting.h"
+#include "client/clienttable.h"
 #include "net/hubdialer.h"
 #include "portmap/hostingstatus.h"
 #include "portmap/invitation.h"
@@ -72,6 +73,9 @@ QString THomeHosting::invitation() const
     } else if (s->active() && s->dialer()) {
         inv.host = s->dialer()->host().trimmed();
         inv.port = s->dialer()->port();
+        // Seated at a table of a server of many tables: the invitation leads there.
+        if (s->client())
+            inv.table = s->client()->tableName();
     }
     return inv.host.isEmpty() || inv.port <= 0 ? QString() : invitationLink(inv);
 }

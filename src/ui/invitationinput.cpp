@@ -6,8 +6,8 @@
 #include <QPushButton>
 
 namespace {
-constexpr int kDialogWidth = 195;
-constexpr int kDialogHeight = 129;
+constexpr int kDialogWidth = TfrmSetting::kWidth;
+constexpr int kDialogHeight = TfrmSetting::kHeight;
 }
 
 TInvitationInput::TInvitationInput(TfrmSetting &dialog) : QObject(&dialog), d(dialog)
@@ -44,8 +44,10 @@ bool TInvitationInput::take(const QString &link)
     }
     d.txtHOST->setText(inv->host);
     d.txtPort->setText(QString::number(inv->port));
+    d.txtTable->setText(inv->table);
     d.btnConnect->setEnabled(true);
-    showLine(QStringLiteral("Invitation to %1 port %2: press CONNECT to join.").arg(inv->host).arg(inv->port));
+    const QString where = inv->table.isEmpty() ? QString() : QStringLiteral(", table ") + inv->table;
+    showLine(QStringLiteral("Invitation to %1 port %2%3: press CONNECT to join.").arg(inv->host).arg(inv->port).arg(where));
     d.btnConnect->setDefault(true);
     d.btnConnect->setFocus();
     return true;

@@ -61,7 +61,7 @@ public:
     TableHost *tableHost() const;
     // Hosting and joining, as the settings dialog starts them; false when hosting could not start.
     bool startHosting(int port, const QString &nick);
-    void startJoining(const QString &host, int port, const QString &nick);
+    void startJoining(const QString &host, int port, const QString &nick, const QString &table = {});
     // Leaves the table or closes it (Connection > Disconnect).
     void leaveTable();
 

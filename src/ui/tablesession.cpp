@@ -41,11 +41,13 @@ bool TableSession::host(int port, const QString &nick)
     return true;
 }
 
-void TableSession::join(const QString &host, int port, const QString &nick)
+void TableSession::join(const QString &host, int port, const QString &nick, const QString &table)
 {
     end();
     m_dialer = new HubDialer(host, port, this);
-    startClient(m_dialer, nick)->start();
+    ClientTable *client = startClient(m_dialer, nick);
+    client->setTableRequest(table);
+    client->start();
 }
 
 ClientTable *TableSession::startClient(Connection *connection, const QString &nick)

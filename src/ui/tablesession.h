@@ -23,8 +23,9 @@ public:
 
     // Listens on the port and sits down as the owner; false with errorText() when the port cannot be had.
     bool host(int port, const QString &nick);
-    // Connects to a host; the client model tells the rest.
-    void join(const QString &host, int port, const QString &nick);
+    // Connects to a host (asking a server of many tables for the named table, if any); the client
+    // model tells the rest.
+    void join(const QString &host, int port, const QString &nick, const QString &table = {});
     // Leaves the table or closes it; nothing more is reported.
     void end();
 

@@ -43,9 +43,9 @@ bool TmainFrm::startHosting(int port, const QString &nick)
     return true;
 }
 
-void TmainFrm::startJoining(const QString &host, int port, const QString &nick)
+void TmainFrm::startJoining(const QString &host, int port, const QString &nick, const QString &table)
 {
-    session->join(host, port, nick);
+    session->join(host, port, nick, table);
     showTable();
 }
 

@@ -79,9 +79,24 @@ private slots:
         QCOMPARE(t.sent(Tag::CHKVER).value(0), kVersionText);
         // The features go before the request to sit down, so the host knows them when it seats us.
         QCOMPARE(t.heard.at(2).Protocol, Tag::CAPS);
-        QCOMPARE(t.heard.at(2).value[0], QStringLiteral("dealcheck#unpaced#resync#"));
+        QCOMPARE(t.heard.at(2).value[0], QStringLiteral("dealcheck#unpaced#resync#tables#"));
         QCOMPARE(t.sent(Tag::REQJOIN).value(0), QStringLiteral("Bob"));
         QCOMPARE(waiting.count(), 1);
+        QVERIFY(t.sent(Tag::PICKTABLE).isEmpty());
+    }
+
+    void asksForItsTableAndLearnsWhereItSits()
+    {
+        Table t;
+        t.client->setTableRequest(QStringLiteral("club-7"));
+        t.say(Tag::REQINFO);
+        QTRY_COMPARE(t.heard.size(), 3);
+        QCOMPARE(t.heard.at(0).Protocol, Tag::CAPS);
+        QCOMPARE(t.heard.at(1).Protocol, Tag::PICKTABLE);
+        QCOMPARE(t.heard.at(1).value[0], QStringLiteral("club-7"));
+        QCOMPARE(t.heard.at(2).Protocol, Tag::REQJOIN);
+        t.say(Tag::TABLENAME, QStringLiteral("club-7"));
+        QTRY_COMPARE(t.client->tableName(), QStringLiteral("club-7"));
     }
 
     void refusalClosesWithItsText()

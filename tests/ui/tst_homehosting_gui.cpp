@@ -1,5 +1,7 @@
 // The window's side of hosting from home: invitations pasted into the host field, the router's
 // answer in the status bar and once in the chat log, Copy Invitation, and the kept open-port choice.
+#include "client/clienttable.h"
+#include "server/tableserver.h"
 #include "support/tablefixture.h"
 #include "ui/frmsetting.h"
 #include "ui/homehosting.h"
@@ -8,6 +10,7 @@
 #include "ui/tablesession.h"
 #include <QAction>
 #include <QClipboard>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -67,6 +70,31 @@ private slots:
         w->homeHosting->mnuInvite->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(),
                  QStringLiteral("quadrix://%1:%2").arg(w->session->hostAddress()).arg(port));
+    }
+
+    void aNamedTableIsJoinedKeptAndInvitedTo()
+    {
+        TableServer server;
+        QVERIFY(server.listen(0));
+        TableFixture t;
+        TmainFrm *w = t.newWindow();
+        const QString dir = t.programDirOf(w);
+        TfrmSetting *d = w->frmSetting;
+        d->mnuSettingClick();
+        d->txtNick->setText(QStringLiteral("Ann"));
+        d->txtHOST->setText(QStringLiteral("127.0.0.1"));
+        d->txtPort->setText(QString::number(server.port()));
+        d->txtTable->setText(QStringLiteral("Friday"));
+        d->btnConnect->click();
+        QVERIFY(t.waitFor([&] { return w->client() && w->client()->tableName() == QStringLiteral("Friday"); }));
+        w->homeHosting->mnuInvite->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("quadrix://127.0.0.1:%1/Friday").arg(server.port()));
+
+        TmainFrm *again = t.reopenWindow(w);
+        QFile ini(dir + QStringLiteral("Quadrix.INI"));
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        QVERIFY(ini.readAll().contains("TABLE=Friday"));
+        QCOMPARE(again->frmSetting->txtTable->text(), QStringLiteral("Friday"));
     }
 
     void openPortChoiceIsKept()

@@ -79,23 +79,25 @@ void TestSettings::dialogForm()
     TmainFrm *w = t.newWindow();
     TfrmSetting *d = w->frmSetting;
     QCOMPARE(d->windowTitle(), QStringLiteral(" Connection"));
-    QCOMPARE(d->size(), QSize(195, 129));
+    QCOMPARE(d->size(), QSize(195, 153));
     QCOMPARE(d->minimumSize(), d->maximumSize());
     QVERIFY(d->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     QVERIFY(!d->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     QCOMPARE(d->txtNick->geometry(), QRect(56, 15, 121, 21));
     QCOMPARE(d->txtHOST->geometry(), QRect(56, 39, 121, 21));
     QCOMPARE(d->txtPort->geometry(), QRect(56, 63, 121, 21));
-    QCOMPARE(d->btnConnect->geometry(), QRect(22, 96, 81, 25));
-    QCOMPARE(d->btnHost->geometry(), QRect(102, 96, 75, 25));
+    QCOMPARE(d->txtTable->geometry(), QRect(56, 87, 121, 21));
+    QCOMPARE(d->btnConnect->geometry(), QRect(22, 120, 81, 25));
+    QCOMPARE(d->btnHost->geometry(), QRect(102, 120, 75, 25));
     QCOMPARE(d->btnConnect->text(), QStringLiteral("CONNECT"));
     QCOMPARE(d->btnHost->text(), QStringLiteral("HOST"));
     QCOMPARE(d->Label1->text(), QStringLiteral("Nick"));
     QCOMPARE(d->Label2->text(), QStringLiteral("Host"));
     QCOMPARE(d->Label3->text(), QStringLiteral("Port"));
+    QCOMPARE(d->Label4->text(), QStringLiteral("Table"));
 
-    // Tab order: nick, host, port, CONNECT, HOST.
-    const QList<QWidget *> order{d->txtNick, d->txtHOST, d->txtPort, d->btnConnect, d->btnHost};
+    // Tab order: nick, host, port, table, CONNECT, HOST.
+    const QList<QWidget *> order{d->txtNick, d->txtHOST, d->txtPort, d->txtTable, d->btnConnect, d->btnHost};
     for (int i = 0; i + 1 < order.size(); ++i) {
         QWidget *next = order[i]->nextInFocusChain();
         while (next && !(next->focusPolicy() & Qt::TabFocus))

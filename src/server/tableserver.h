@@ -1,0 +1,63 @@
+#pragma once
+// A server of many tables on one port. It takes every new connection, greets it, and hears its
+// admission ("[CAPS]", "[PICKTABLE]", "[REQJOIN]" or "[REJOIN]") until it is clear which table the
+// copy wants; then that table's host takes the connection over with what it said, and stays the
+// one authority of its table. It also keeps the connections per address within a limit.
+#include "hub/wire.h"
+#include <QHash>
+#include <QList>
+#include <QMetaObject>
+#include <QObject>
+#include <QString>
+
+class Connection;
+class HubListener;
+class ServerTables;
+class TableHost;
+
+class TableServer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TableServer(int maxTables = 64, int maxPerAddress = 8, QObject *parent = nullptr);
+    ~TableServer() override;
+
+    bool listen(int port);
+    QString errorText() const;
+    int port() const;
+    HubListener *listener() const { return m_listener; }
+    ServerTables *tables() const { return m_tables; }
+    // A connection as the listener hands it out.
+    void addConnection(Connection *connection);
+    // Every table is told that the server closes; done() follows once the queues emptied (at most
+    // about 1.5 s), with every connection closed.
+    void shutDown();
+
+signals:
+    // One line per event, for the log.
+    void noted(const QString &line);
+    void done();
+
+private:
+    struct Admission {
+        QMetaObject::Connection reading;
+        QList<HubMessage> said; // "[CAPS]", to be heard again by the table
+        QString pick;           // the named table asked for; empty: any public table
+        bool picked = false;
+        bool wantsName = false;
+    };
+    void onClosed(Connection *connection, const QString &address);
+    // Admission (serverlobby.cpp)
+    void onAdmissionMessage(Connection *from, const HubMessage &m);
+    void onPick(Connection *from, Admission &a, const QString &name);
+    void onJoin(Connection *from, Admission &a, const HubMessage &m);
+    void onRejoin(Connection *from, Admission &a, const HubMessage &m);
+    void handOver(Connection *from, TableHost *host, const HubMessage &m);
+
+    HubListener *m_listener;
+    ServerTables *m_tables;
+    QHash<QString, int> m_perAddress;
+    QHash<Connection *, Admission> m_admitting;
+    int m_maxPerAddress;
+    bool m_closing = false;
+};
