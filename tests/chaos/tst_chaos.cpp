@@ -24,6 +24,9 @@ namespace {
 
 constexpr int kHoldMs = 30000;
 constexpr int kTurnMs = 1200;
+// Copies of this program send at once, so a deal would be over between two faults: the players take a
+// moment over each move, and the faults meet deals under way.
+constexpr int kMoveDelayMs = 120;
 
 // One run: the table, its players and their links, and the schedule of faults drawn from the seed.
 class ChaosRun : public QObject
@@ -64,7 +67,7 @@ public:
             if (!proxies.back()->listen())
                 return false;
             bots.push_back(std::make_unique<TBotPlayer>(QStringLiteral("127.0.0.1"), proxies.back()->port(),
-                                                        nicks.at(i), i % 2 ? 1 : 2, 10));
+                                                        nicks.at(i), i % 2 ? 1 : 2, kMoveDelayMs));
             bots.back()->setNextDealDelay(100);
             bots.back()->setSeed(m_seed + quint64(i));
             QObject::connect(bots.back()->table(), &ClientTable::reconnected, this, [this] { ++rejoins; });
