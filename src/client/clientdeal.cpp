@@ -104,6 +104,9 @@ void ClientTable::startDeal()
 {
     if (mySeat() == 0)
         return;
+    // A new deal without the last one's secret first: the secret is not coming.
+    if (m_keyOwed)
+        dealKeyMissing();
     const QStringList own = enterDeal({0, 13, 13, 13, 13});
     emit dealStarted();
     emit handChanged();

@@ -10,12 +10,10 @@
 ClientTable::ClientTable(Connection *connection, const QString &nick, QObject *parent)
     : QObject(parent), m_connection(connection), m_nick(nick), m_countdown(new ClientCountdown(this)),
       m_endPause(new QTimer(this)),
-      m_features{Feature::DealCheck, Feature::Unpaced, Feature::Resync, Feature::Tables}, m_keyWait(new QTimer(this))
+      m_features{Feature::DealCheck, Feature::Unpaced, Feature::Resync, Feature::Tables}
 {
     m_rules.useGameWeights();
     m_endPause->setSingleShot(true);
-    m_keyWait->setSingleShot(true);
-    connect(m_keyWait, &QTimer::timeout, this, &ClientTable::dealKeyMissing);
     connect(m_endPause, &QTimer::timeout, this, &ClientTable::endPauseOver);
     connect(m_countdown, &ClientCountdown::changed, this, &ClientTable::countdownChanged);
     connect(m_countdown, &ClientCountdown::expired, this, &ClientTable::onCountdownExpired);

@@ -181,7 +181,7 @@ private:
     QString m_tableName;
     bool m_hostFeaturesHeard = false;
     TDealVerifier m_verifier;
-    QTimer *m_keyWait;
+    bool m_keyOwed = false; // the checked deal is over and its secret has not come
 
     bool m_inDeal = false;
     int m_dealSerial = 0;
