@@ -7,7 +7,8 @@
 
 bool TableHost::dealUnderWay() const
 {
-    return m_phase != Phase::Waiting;
+    // Once committed to, a deal has begun: its players' seats are held while the seeds come.
+    return m_phase != Phase::Waiting || m_seedWait->isActive();
 }
 
 void TableHost::greet(Connection *link)
