@@ -51,9 +51,7 @@ bool ClientTable::countdownRunning() const
 bool ClientTable::dealRunning() const
 {
     const bool dealtCards = std::any_of(m_dealt.begin(), m_dealt.end(), [](const QString &c) { return !c.isEmpty(); });
-    // A deal the host has committed to has begun, though its cards may still be on their way.
-    const bool committed = m_verifier.awaitingKey() && !m_keyOwed;
-    return m_inDeal || m_table.inDeal() || dealtCards || m_endPause->isActive() || committed;
+    return m_inDeal || m_table.inDeal() || dealtCards || m_endPause->isActive();
 }
 
 void ClientTable::onCard(const QString &nick, const QString &position, const QString &code)

@@ -7,8 +7,7 @@
 
 bool TableHost::dealUnderWay() const
 {
-    // Once committed to, a deal has begun: its players' seats are held while the seeds come.
-    return m_phase != Phase::Waiting || m_seedWait->isActive();
+    return m_phase != Phase::Waiting;
 }
 
 void TableHost::greet(Connection *link)
