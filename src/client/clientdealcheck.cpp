@@ -44,3 +44,10 @@ void ClientTable::dealKeyMissing()
     if (m_verifier.awaitingKey())
         emit dealChecked(m_verifier.keyNeverCame());
 }
+
+void ClientTable::dealKeyCutOff()
+{
+    m_keyOwed = false;
+    if (m_verifier.awaitingKey())
+        emit dealChecked(m_verifier.keyCutOff());
+}

@@ -30,6 +30,8 @@ ClientTable::ClientTable(Connection *connection, const QString &nick, QObject *p
             m_connection->open();
     };
     m_reconnect.abandon = [this] {
+        if (endIfNotHeld())
+            return;
         // A connection still being made may never report its end: the failure is counted here too,
         // and a second report of the same failure is ignored by the reconnector.
         if (m_connection && m_connection->isOpen())
@@ -56,6 +58,7 @@ ClientTable::~ClientTable()
 void ClientTable::start()
 {
     m_leaving = false;
+    m_tableEnded = false;
     if (!m_connection)
         return;
     m_connection->open();
@@ -213,6 +216,8 @@ bool ClientTable::handleHandshake(const QString &tag, const QString &v1)
     } else if (tag == Tag::DIFFVER) {
         refuse(QStringLiteral(" Different version between server and client detected ! "), true);
     } else if (tag == Tag::CHNICK) {
+        if (m_rejoining && endIfNotHeld())
+            return true;
         refuse(m_rejoining ? QStringLiteral(" The host no longer holds your seat !")
                            : QStringLiteral(" Nick Collision ! Please change your nick !"),
                true);
@@ -238,6 +243,7 @@ void ClientTable::afterMessage()
     if (!m_rejoining || mySeat() == 0)
         return;
     m_rejoining = false;
+    m_endIfNotHeld.clear();
     m_reconnect.stop();
     emit reconnected();
 }
@@ -261,18 +267,26 @@ void ClientTable::stopReconnecting()
 
 void ClientTable::onClosed(const QString &error)
 {
+    // The end of a connection this copy closed after the table had already ended for it.
+    if (m_leaving && m_tableEnded)
+        return;
     if (m_reconnect.active()) {
         m_rejoining = false;
-        m_reconnect.attemptFailed(); // or gives up, which gaveUp reports
+        if (!endIfNotHeld())
+            m_reconnect.attemptFailed(); // or gives up, which gaveUp reports
         return;
     }
     const QString text = !error.isEmpty() ? error
                                           : QStringLiteral(" Disconnected from ")
                                                 + (m_connection ? m_connection->peerAddress() : QString())
                                                 + QStringLiteral(" : ") + QString::number(m_port);
-    if (!m_leaving && !m_seatKey.isEmpty() && (dealRunning() || ownEndUnsettled())) {
+    const bool inPlay = dealRunning() || ownEndUnsettled();
+    // Between deals a stalled link may have hidden the start of the next one, for which the host holds
+    // the seat: a host that resynchronises copies is asked once.
+    if (!m_leaving && !m_seatKey.isEmpty() && (inPlay || m_hostFeatures.contains(Feature::Resync))) {
         // Nothing can be sent while away: the own countdown stops with the connection.
         endOwnTurn();
+        m_endIfNotHeld = inPlay ? QString() : text;
         m_reconnect.start();
         emit connectionLost(text);
         return;
@@ -280,9 +294,23 @@ void ClientTable::onClosed(const QString &error)
     endTable(text);
 }
 
+bool ClientTable::endIfNotHeld()
+{
+    if (m_endIfNotHeld.isEmpty())
+        return false;
+    const QString text = std::exchange(m_endIfNotHeld, {});
+    stopReconnecting();
+    m_leaving = true;
+    if (m_connection)
+        m_connection->close();
+    endTable(text);
+    return true;
+}
+
 void ClientTable::endTable(const QString &text)
 {
-    dealKeyMissing();
+    m_tableEnded = true;
+    dealKeyCutOff();
     m_seatKey.clear();
     m_roster.clearAll();
     m_creditText = {};

@@ -119,6 +119,8 @@ private:
     void onOpened();
     void onClosed(const QString &error);
     void endTable(const QString &text);
+    // The one rejoin after a loss between deals failed or was refused: the table ends as the loss would have.
+    bool endIfNotHeld();
     void stopReconnecting();
     void enterWaitMode();
     void forgetTable();
@@ -159,6 +161,7 @@ private:
     void onDealKey(const QString &deal, const QString &secret);
     void awaitDealKey();
     void dealKeyMissing();
+    void dealKeyCutOff();
 
     QPointer<Connection> m_connection;
     QString m_nick;
@@ -173,7 +176,10 @@ private:
     ClientCountdown *m_countdown;
     QTimer *m_endPause;
     bool m_rejoining = false; // "[REJOIN]" sent, the seat not yet back
+    // Lost between deals and trying once to get back: the end to take when the host holds no seat.
+    QString m_endIfNotHeld;
     bool m_leaving = false;   // this copy closed the connection itself
+    bool m_tableEnded = false; // disconnected() has been told
     bool m_autoPass = true;
     QStringList m_features;
     QStringList m_hostFeatures;

@@ -58,6 +58,12 @@ QString TDealVerifier::keyNeverCame()
     return failed(QStringLiteral("the host never revealed its key"));
 }
 
+QString TDealVerifier::keyCutOff()
+{
+    m_done = true;
+    return QStringLiteral("Deal %1 not checked: the connection ended before the host's key came.").arg(m_deal);
+}
+
 QString TDealVerifier::failed(const QString &what) const
 {
     return QStringLiteral("Deal %1 check failed: %2.").arg(m_deal).arg(what);

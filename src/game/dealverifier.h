@@ -22,6 +22,8 @@ public:
     bool awaitingKey() const { return m_deal != 0 && !m_done; }
     int deal() const { return m_deal; }
     QString keyNeverCame();
+    // The connection ended with the key still owed: nothing says the host withheld it.
+    QString keyCutOff();
 
 private:
     QString failed(const QString &what) const;

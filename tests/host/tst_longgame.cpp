@@ -23,6 +23,8 @@ struct TcpTable
     QString problem;  // the first disagreement seen
     int checked = 0;  // settled moments compared with the host
     int dealsWon = 0; // deal ends the host announced
+    // Deals a hand won as dealt: its claim and the leader's first move cross, and the move is refused.
+    int dealtWins = 0;
 
     bool open()
     {
@@ -31,6 +33,9 @@ struct TcpTable
         t.host.setNextDealDelayMs(60000); // every next deal is the winner's call
         QObject::connect(&t.host, &TableHost::phaseChanged, &t, [this](TableHost::Phase p) {
             dealsWon += p == TableHost::Phase::DealOver ? 1 : 0;
+            if (p == TableHost::Phase::Playing)
+                for (int s = 1; s <= 4; ++s)
+                    dealtWins += t.host.table().winsAsDealt(s) ? 1 : 0;
         });
         return listener.listen(0);
     }
@@ -103,10 +108,12 @@ private slots:
             TcpTable &tt = *tables[size_t(i)];
             QVERIFY2(tt.problem.isEmpty(), qPrintable(tt.problem));
             QVERIFY(tt.checked > 10 * kDeals);
-            // Honest copies make no claim the host refuses, not even at the end of a deal.
+            // Honest copies make no claim the host refuses, not even at the end of a deal; only a hand won
+            // as dealt may end a deal before the leader hears of it.
             for (const auto &r : *refusals[size_t(i)])
-                qWarning() << r.at(0).toString();
-            QCOMPARE(refusals[size_t(i)]->count(), 0);
+                QVERIFY2(tt.dealtWins > 0 && r.at(0).toString().endsWith(QLatin1String("no deal is running")),
+                         qPrintable(r.at(0).toString()));
+            QVERIFY(refusals[size_t(i)]->count() <= tt.dealtWins);
             QCOMPARE(tt.t.host.seatedCount(), 4);
             // Every deal started was won, bar the one just started by the last winner.
             QVERIFY(tt.t.host.dealsStarted() - tt.dealsWon <= 1);

@@ -387,6 +387,49 @@ private slots:
         QVERIFY2(watch.longestGapMs() < 1000, qPrintable(QString::number(watch.longestGapMs())));
     }
 
+    // A copy cut between deals asks once for its seat: a host that dealt the next deal meanwhile holds it
+    // and the copy plays on; a host that let it go ends the copy's table as the loss did, without a refusal.
+    void aCopyCutBetweenDealsAsksOnceForItsSeat()
+    {
+        TcpTable tt;
+        QVERIFY(tt.listener.listen(0));
+        std::vector<ClientTable *> players;
+        for (const char *nick : {"Ann", "Bob", "Cid", "Dan"})
+            players.push_back(tt.player(QString::fromLatin1(nick)));
+        QTRY_VERIFY(std::all_of(players.begin(), players.end(), [](ClientTable *p) { return p->inDeal(); }));
+        ClientTable *ann = players[0];
+        QSignalSpy lost(ann, &ClientTable::connectionLost);
+        QSignalSpy back(ann, &ClientTable::reconnected);
+        QSignalSpy refused(ann, &ClientTable::refused);
+        QSignalSpy gone(ann, &ClientTable::disconnected);
+        // The cut comes as the next deal is dealt: Ann's copy never hears of it.
+        tt.host().stopDeal();
+        QTRY_VERIFY(!ann->inDeal());
+        QMetaObject::Connection cut;
+        cut = connect(&tt.host(), &TableHost::phaseChanged, this, [&](TableHost::Phase p) {
+            if (p == TableHost::Phase::Playing) {
+                disconnect(cut);
+                resetSocket(socketOf(ann));
+            }
+        });
+        QTRY_COMPARE(lost.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(back.count(), 1, 5000);
+        QTRY_VERIFY(ann->inDeal());
+        QTRY_COMPARE(tt.t.disagreement(), QString());
+
+        // Cut while no deal runs: the host lets the seat go and the one try ends quietly.
+        tt.host().setFirstDealDelayMs(60000);
+        tt.host().setNextDealDelayMs(60000);
+        tt.host().stopDeal();
+        QTRY_VERIFY(!ann->inDeal());
+        resetSocket(socketOf(ann));
+        QTRY_COMPARE(lost.count(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(gone.count(), 1, 5000);
+        QVERIFY(gone.at(0).at(0).toString().startsWith(QLatin1String(" Disconnected from ")));
+        QVERIFY2(refused.isEmpty(), qPrintable(refused.value(0).value(0).toString()));
+        QVERIFY(!ann->reconnecting());
+    }
+
     void aCutPlayerComesBackByItselfAndAHoldThatRunsOutEndsTheDeal()
     {
         TcpTable tt;
