@@ -29,7 +29,8 @@ void TableServer::drain()
 {
     if (m_closing || std::exchange(m_draining, true))
         return;
-    emit noted(QStringLiteral("Draining: nobody new sits down, no deal starts; the server ends when the deals under way are over"));
+    emit noted(QStringLiteral("Draining: nobody new sits down, no deal starts; the server ends when the deals under way "
+                              "are over"));
     for (TableHost *host : m_tables->hosts())
         host->stopNewDeals();
     // Polled: a deal can also end without a change of phase (called off while the seeds came).
@@ -70,8 +71,8 @@ bool TableServer::refuseJoin(Connection *from, const QString &nick)
         m_kicked.remove(key);
     if (!m_draining && !wasKicked)
         return false;
-    emit noted(QStringLiteral("%1 from %2 was refused: %3")
-                   .arg(nick, from->peerAddress(), wasKicked ? QStringLiteral("kicked a moment ago") : QStringLiteral("draining")));
+    const QString why = wasKicked ? QStringLiteral("kicked a moment ago") : QStringLiteral("draining");
+    emit noted(QStringLiteral("%1 from %2 was refused: %3").arg(nick, from->peerAddress(), why));
     // What every copy understands as "no seat here".
     m_admitting.remove(from);
     from->send(Tag::FULL);

@@ -362,7 +362,8 @@ private slots:
         // The operator's command line: a command, and one that does not exist.
         const auto ctl = [&socket](const QStringList &words) {
             auto *p = new QProcess;
-            p->start(QStringLiteral(QUADRIX_SERVER_PATH), QStringList{QStringLiteral("--control-socket"), socket, QStringLiteral("--ctl")} + words);
+            p->start(QStringLiteral(QUADRIX_SERVER_PATH),
+                     QStringList{QStringLiteral("--control-socket"), socket, QStringLiteral("--ctl")} + words);
             p->waitForFinished(5000);
             return std::unique_ptr<QProcess>(p);
         };
