@@ -1,10 +1,12 @@
 // quadrix-server: many tables without a window on one port. Players join it as they join a player's
 // table; the server seats each at a table with room (or at the table it names), deals when a table
 // is full and after each deal, and keeps every table running by itself.
+#include "app/serverctl.h"
 #include "app/terminationsignals.h"
 #include "portmap/hostingstatus.h"
 #include "net/hublistener.h"
 #include "portmap/portmapper.h"
+#include "server/servercontrol.h"
 #include "server/tableserver.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -63,7 +65,16 @@ int main(int argc, char *argv[])
     const QCommandLineOption openPortOpt(QStringLiteral("open-port"),
                                          QStringLiteral("Ask the router (NAT-PMP or UPnP) to forward the port to this machine "
                                                         "while the server runs."));
-    parser.addOptions({portOpt, tablesOpt, perAddressOpt, openPortOpt});
+    const QCommandLineOption controlOpt(QStringLiteral("control-socket"),
+                                        QStringLiteral("The operator's control socket (default: quadrix-server-PORT.sock in "
+                                                       "$XDG_RUNTIME_DIR, or in /run/quadrix without it; empty: none)."),
+                                        QStringLiteral("path"));
+    const QCommandLineOption ctlOpt(QStringLiteral("ctl"),
+                                    QStringLiteral("Send a command to the server running on that port or control socket and "
+                                                   "print its answer: status, say TEXT, kick TABLE NICK, drain."));
+    parser.addOptions({portOpt, tablesOpt, perAddressOpt, openPortOpt, controlOpt, ctlOpt});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("With --ctl: the command and its arguments."),
+                                 QStringLiteral("[COMMAND [ARGS]]"));
     parser.process(app);
 
     int port = 0;
@@ -72,6 +83,15 @@ int main(int argc, char *argv[])
     if (!numberOption(parser, portOpt, 0, 65535, &port) || !numberOption(parser, tablesOpt, 1, 10000, &tables) ||
         !numberOption(parser, perAddressOpt, 1, 10000, &perAddress))
         return 2;
+    const auto controlPath = [&](int listening) {
+        return parser.isSet(controlOpt) ? parser.value(controlOpt) : defaultControlSocketPath(listening);
+    };
+    if (parser.isSet(ctlOpt))
+        return runServerControl(controlPath(port), parser.positionalArguments());
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fputs("quadrix-server: a command needs --ctl before it\n", stderr);
+        return 2;
+    }
 
     TableServer server(tables, perAddress);
     QObject::connect(&server, &TableServer::noted, &server, &logLine);
@@ -81,6 +101,14 @@ int main(int argc, char *argv[])
         return 1;
     }
     logLine(QStringLiteral("Listening on port %1").arg(server.port()));
+    ServerControl control(&server);
+    if (const QString path = controlPath(server.port()); !path.isEmpty()) {
+        if (!control.listen(path)) {
+            std::fputs(qPrintable(QStringLiteral("quadrix-server: ") + control.errorText() + QLatin1Char('\n')), stderr);
+            return 1;
+        }
+        logLine(QStringLiteral("Control socket %1").arg(control.path()));
+    }
     // Destroyed after the event loop ends, also for a termination signal: the mapping goes with it.
     PortMapper mapper;
     if (parser.isSet(openPortOpt)) {

@@ -8,7 +8,7 @@
 
 bool TableHost::mayDeal() const
 {
-    return m_phase != Phase::Playing && !m_seedWait->isActive() && seatedCount() >= 2;
+    return !m_noNewDeals && m_phase != Phase::Playing && !m_seedWait->isActive() && seatedCount() >= 2;
 }
 
 bool TableHost::deal()

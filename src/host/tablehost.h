@@ -63,6 +63,13 @@ public:
     // The table is about to close: a deal under way reveals its secret to the players who check it.
     void tableClosing();
 
+    // A server's operator (hostoperator.cpp). No deal starts any more; one under way goes on.
+    void stopNewDeals();
+    // No deal running or about to be dealt.
+    bool idle() const;
+    // The player leaves for good: told the line, its connection closed, its seat freed, not held.
+    bool dismiss(const QString &nick, const QString &line);
+
     Phase phase() const { return m_phase; }
     const TTable &table() const { return m_table; }
     const TuserInfo &roster() const { return m_roster; }
@@ -164,6 +171,7 @@ private:
     QSet<const Connection *> m_droppingOnPurpose;
     Phase m_phase = Phase::Waiting;
     int m_dealsStarted = 0;
+    bool m_noNewDeals = false;
     QStringList m_nextDeck;
 
     QHash<const Connection *, QStringList> m_features; // the words agreed with each connection

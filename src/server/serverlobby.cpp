@@ -59,7 +59,7 @@ void TableServer::onPick(Connection *from, Admission &a, const QString &name)
 void TableServer::onJoin(Connection *from, Admission &a, const HubMessage &m)
 {
     const QString nick = m.value[0];
-    if (nick.isEmpty())
+    if (nick.isEmpty() || refuseJoin(from, nick))
         return;
     TableHost *host = nullptr;
     if (a.picked) {

@@ -1,5 +1,6 @@
 #include "server/servertables.h"
 #include "host/tablehost.h"
+#include <algorithm>
 
 ServerTables::ServerTables(int maxTables, QObject *parent) : QObject(parent), m_maxTables(maxTables) {}
 
@@ -38,6 +39,7 @@ TableHost *ServerTables::add(const QString &name, bool isPublic)
     connect(host, &TableHost::noted, this, [this, name](const QString &line) { emit noted(name + QStringLiteral(": ") + line); });
     connect(host, &TableHost::seatsChanged, this, &ServerTables::closeUnused, Qt::QueuedConnection);
     m_tables.append(Table{name, isPublic, host});
+    m_peak = std::max(m_peak, count());
     emit noted(QStringLiteral("%1: opened").arg(name));
     return host;
 }

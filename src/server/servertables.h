@@ -29,6 +29,8 @@ public:
     bool mayAdmit() const;
     QList<TableHost *> hosts() const;
     int count() const { return int(m_tables.size()); }
+    // The most tables open at once since the server started.
+    int peak() const { return m_peak; }
     // Closes the tables nobody uses any more.
     void closeUnused();
 
@@ -49,4 +51,5 @@ private:
 
     QList<Table> m_tables;
     int m_maxTables;
+    int m_peak = 0;
 };

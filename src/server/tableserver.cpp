@@ -5,6 +5,7 @@
 #include "net/hublistener.h"
 #include "server/servertables.h"
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -16,6 +17,7 @@ TableServer::TableServer(int maxTables, int maxPerAddress, QObject *parent)
     m_listener->hub()->setMaxClient(maxTables * 8);
     connect(m_listener, &HubListener::newConnection, this, &TableServer::addConnection);
     connect(m_tables, &ServerTables::noted, this, &TableServer::noted);
+    m_running.start();
 }
 
 TableServer::~TableServer()
@@ -47,6 +49,7 @@ void TableServer::addConnection(Connection *connection)
         return;
     }
     ++m_perAddress[address];
+    m_peakConnections = std::max(m_peakConnections, connectionCount());
     connect(connection, &Connection::closed, this, [this, connection, address] { onClosed(connection, address); });
     if (!m_tables->mayAdmit()) {
         connection->send(Tag::FULL);

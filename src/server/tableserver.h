@@ -4,11 +4,14 @@
 // copy wants; then that table's host takes the connection over with what it said, and stays the
 // one authority of its table. It also keeps the connections per address within a limit.
 #include "hub/wire.h"
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QMetaObject>
 #include <QObject>
 #include <QString>
+#include <functional>
 
 class Connection;
 class HubListener;
@@ -33,6 +36,19 @@ public:
     // about 1.5 s), with every connection closed.
     void shutDown();
 
+    // The operator's rights (serveroperator.cpp). drain(): nobody new sits down and no deal starts;
+    // shutDown() follows once no table has a deal under way.
+    void drain();
+    bool draining() const { return m_draining; }
+    // The player leaves the table for good; the same nick from the same address is refused a while.
+    bool kick(const QString &table, const QString &nick);
+    // Open connections, at a table or still choosing one.
+    int connectionCount() const;
+    int peakConnections() const { return m_peakConnections; }
+    qint64 uptimeMs() const { return m_running.elapsed(); }
+    // Whether a seat holds a computer player; unset, every seat holds a person.
+    std::function<bool(const TableHost *host, int seat)> isComputerSeat;
+
 signals:
     // One line per event, for the log.
     void noted(const QString &line);
@@ -53,6 +69,9 @@ private:
     void onJoin(Connection *from, Admission &a, const HubMessage &m);
     void onRejoin(Connection *from, Admission &a, const HubMessage &m);
     void handOver(Connection *from, TableHost *host, const HubMessage &m);
+    // A join refused while draining or after a kick: "[FULL]" and closed (serveroperator.cpp).
+    bool refuseJoin(Connection *from, const QString &nick);
+    void checkDrained();
 
     HubListener *m_listener;
     ServerTables *m_tables;
@@ -60,4 +79,8 @@ private:
     QHash<Connection *, Admission> m_admitting;
     int m_maxPerAddress;
     bool m_closing = false;
+    bool m_draining = false;
+    QHash<QString, QDeadlineTimer> m_kicked; // by nick and address
+    QElapsedTimer m_running;
+    int m_peakConnections = 0;
 };

@@ -4,16 +4,26 @@
 #include "game/protocol.h"
 #include "host/tablehost.h"
 #include "net/hubdialer.h"
+#include "server/servercommands.h"
+#include "server/servercontrol.h"
+#include "server/serverstatus.h"
 #include "server/servertables.h"
 #include "server/tableserver.h"
 #include "support/scriptedguest.h"
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <sys/stat.h>
 #include <memory>
 #include <vector>
 
@@ -39,6 +49,43 @@ void answerInfo(RawPeer &peer, const QList<HubMessage> &answer)
 void quickTables(TableServer &server)
 {
     server.tables()->configure = [](TableHost *host) { host->setFirstDealDelayMs(50); };
+}
+
+// A guest from 127.0.0.<lastByte> that sits at the named table.
+std::unique_ptr<RawPeer> seatAt(int port, int lastByte, const QString &table, const QString &nick)
+{
+    auto peer = std::make_unique<RawPeer>();
+    if (!bindTo(*peer, lastByte))
+        return nullptr;
+    answerInfo(*peer, {{Tag::PICKTABLE, {table}}, {Tag::REQJOIN, {nick}}});
+    if (!peer->connectTo(port) || !peer->waitTag(Tag::SEATKEY))
+        return nullptr;
+    return peer;
+}
+
+QJsonObject statusOf(TableServer &server)
+{
+    const ControlAnswer answer = runControlLine(server, QStringLiteral("status"));
+    return answer.ok ? QJsonDocument::fromJson(answer.text.toUtf8()).object() : QJsonObject();
+}
+
+QJsonArray seatsAt(const QJsonObject &status, const QString &table)
+{
+    for (const QJsonValue t : status[QStringLiteral("tables")].toArray())
+        if (t[QStringLiteral("name")].toString() == table)
+            return t[QStringLiteral("seats")].toArray();
+    return {};
+}
+
+// The nicks of a table in the status, sorted, "*" marking a computer player.
+QStringList nicksAt(const QJsonObject &status, const QString &table)
+{
+    QStringList nicks;
+    for (const QJsonValue seat : seatsAt(status, table))
+        nicks << seat[QStringLiteral("nick")].toString() +
+                     (seat[QStringLiteral("player")].toString() == QLatin1String("computer") ? "*" : "");
+    nicks.sort();
+    return nicks;
 }
 } // namespace
 
@@ -174,10 +221,129 @@ private slots:
         QVERIFY(again.waitTag(Tag::REQVER));
     }
 
+    void theOperatorSeesTheTablesSpeaksAndKicks()
+    {
+        TableServer server;
+        QVERIFY(server.listen(0));
+        server.isComputerSeat = [](const TableHost *host, int seat) { return host->roster().user(seat).nick == "A2"; };
+        std::vector<std::unique_ptr<RawPeer>> guests;
+        for (const auto &[last, table, nick] : {std::tuple{20, "a", "A1"}, {21, "a", "A2"}, {22, "b", "B1"}}) {
+            guests.push_back(seatAt(server.port(), last, QString::fromLatin1(table), QString::fromLatin1(nick)));
+            QVERIFY(guests.back());
+        }
+        QJsonObject status = statusOf(server);
+        QCOMPARE(nicksAt(status, "a"), QStringList({"A1", "A2*"}));
+        QCOMPARE(nicksAt(status, "b"), QStringList({"B1"}));
+        const QJsonObject seat = seatsAt(status, "b")[0].toObject();
+        QCOMPARE(seat["address"].toString(), QStringLiteral("127.0.0.22"));
+        QCOMPARE(seat["credits"].toInt(), 1000);
+        QCOMPARE(seat["away"].toBool(), false);
+        QCOMPARE(status["tables"][0]["phase"].toString(), QStringLiteral("waiting"));
+        QCOMPARE(status["connections"].toInt(), 3);
+
+        QVERIFY(runControlLine(server, QStringLiteral("say Back in five")).ok);
+        for (const auto &g : guests) {
+            QVERIFY(g->waitTag(Tag::SYSTEM));
+            QCOMPARE(g->got.last().value[0], QStringLiteral("[*] Back in five"));
+        }
+
+        // A kick is final: the player is told, its seat freed, and it cannot sit down again at once.
+        QVERIFY(runControlLine(server, QStringLiteral("kick A A1")).ok);
+        QTRY_VERIFY(guests[0]->closed());
+        QCOMPARE(guests[0]->got.last().Protocol, Tag::SYSTEM);
+        QVERIFY(guests[1]->waitTag(Tag::USER));
+        QTRY_COMPARE(statusOf(server)["connections"].toInt(), 2);
+        status = statusOf(server);
+        QCOMPARE(nicksAt(status, "a"), QStringList({"A2*"}));
+        const QJsonObject peaks = status["peaks"].toObject();
+        QCOMPARE(peaks["connections"].toInt(), 3);
+        QCOMPARE(peaks["tables"].toInt(), 2);
+        RawPeer again;
+        QVERIFY(bindTo(again, 20));
+        answerInfo(again, {{Tag::PICKTABLE, {QStringLiteral("b")}}, {Tag::REQJOIN, {QStringLiteral("A1")}}});
+        QVERIFY(again.connectTo(server.port()));
+        QVERIFY(again.waitTag(Tag::FULL));
+        QTRY_VERIFY(again.closed());
+
+        for (const char *bad : {"kick a A1", "kick zz A2", "kick a", "say ", "status now", "frob", ""})
+            QVERIFY2(!runControlLine(server, QString::fromLatin1(bad)).ok, bad);
+        QCOMPARE(nicksAt(statusOf(server), "a"), QStringList({"A2*"}));
+    }
+
+    void drainEndsTheServerOnceTheDealIsOver()
+    {
+        // Seat 1 (the fourth to sit down) is dealt the four 2s; nobody claims, so the host ends the deal itself.
+        QStringList deck;
+        for (int suit = 1; suit <= 4; ++suit)
+            for (int rank = 1; rank <= 13; ++rank)
+                deck << QStringLiteral("%1%2").arg(suit).arg(rank);
+        for (int suit = 1; suit <= 4; ++suit)
+            deck.swapItemsAt((suit - 1) * 4, deck.indexOf(QString::number(suit) + QLatin1Char('2')));
+        TableServer server;
+        server.tables()->configure = [deck](TableHost *host) {
+            host->setFirstDealDelayMs(10);
+            host->setNextDealDelayMs(10);
+            host->setClaimWaitMs(1000);
+            host->setNextDeck(deck);
+        };
+        QVERIFY(server.listen(0));
+        QSignalSpy done(&server, &TableServer::done);
+        std::vector<std::unique_ptr<RawPeer>> guests;
+        for (int i = 0; i < 4; ++i) {
+            guests.push_back(std::make_unique<RawPeer>());
+            QVERIFY(bindTo(*guests.back(), 30 + i));
+            guests.back()->joinAs(QStringLiteral("D%1").arg(i));
+            QVERIFY(guests.back()->connectTo(server.port()));
+            QVERIFY(guests.back()->waitTag(Tag::SEATKEY));
+        }
+        TableHost *host = server.tables()->find(QStringLiteral("public-1"));
+        QVERIFY(host);
+        QTRY_COMPARE(host->phase(), TableHost::Phase::Playing);
+        QVERIFY(runControlLine(server, QStringLiteral("drain")).ok);
+        QVERIFY(statusOf(server)["draining"].toBool());
+
+        RawPeer late;
+        QVERIFY(bindTo(late, 34));
+        late.joinAs(QStringLiteral("Late"));
+        QVERIFY(late.connectTo(server.port()));
+        QVERIFY(late.waitTag(Tag::FULL));
+        QCOMPARE(done.count(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 4000);
+        QCOMPARE(host->dealsStarted(), 1);
+        for (const auto &g : guests) {
+            QVERIFY(g->count(Tag::GAMEOVER) == 1 && g->count(Tag::NEWGAME) == 1);
+            QTRY_VERIFY(g->closed());
+        }
+    }
+
+    void theControlSocketIsTheUsersOnly()
+    {
+        TableServer server;
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        ServerControl control(&server);
+        QVERIFY2(control.listen(dir.filePath(QStringLiteral("s.sock"))), qPrintable(control.errorText()));
+        struct stat st = {};
+        QCOMPARE(::stat(QFile::encodeName(control.path()).constData(), &st), 0);
+        QVERIFY(S_ISSOCK(st.st_mode));
+        QCOMPARE(st.st_mode & 0777, 0600u);
+        // Another server's live socket stays; a folder others may write to is refused.
+        ServerControl second(&server);
+        QVERIFY(!second.listen(control.path()));
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions(0x7777)));
+        ServerControl open(&server);
+        QVERIFY(!open.listen(dir.filePath(QStringLiteral("t.sock"))));
+        QVERIFY(open.errorText().contains(QStringLiteral("others may write")));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("t.sock"))));
+    }
+
     void sigtermTellsEveryTableAndEnds()
     {
+        QTemporaryDir dir;
+        const QString socket = dir.filePath(QStringLiteral("ctl.sock"));
         QProcess program;
-        program.start(QStringLiteral(QUADRIX_SERVER_PATH), {QStringLiteral("--port"), QStringLiteral("0")});
+        program.start(QStringLiteral(QUADRIX_SERVER_PATH),
+                      {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--control-socket"), socket});
         QVERIFY(program.waitForStarted());
         QTRY_VERIFY(program.canReadLine());
         const QByteArray first = program.readLine();
@@ -193,6 +359,22 @@ private slots:
             QVERIFY(g->connectTo(port));
             QVERIFY(g->waitTag(Tag::SEATKEY));
         }
+        // The operator's command line: a command, and one that does not exist.
+        const auto ctl = [&socket](const QStringList &words) {
+            auto *p = new QProcess;
+            p->start(QStringLiteral(QUADRIX_SERVER_PATH),
+                     QStringList{QStringLiteral("--control-socket"), socket, QStringLiteral("--ctl")} + words);
+            p->waitForFinished(5000);
+            return std::unique_ptr<QProcess>(p);
+        };
+        const auto status = ctl({QStringLiteral("status")});
+        QCOMPARE(status->exitCode(), 0);
+        const QJsonObject json = QJsonDocument::fromJson(status->readAllStandardOutput()).object();
+        QCOMPARE(nicksAt(json, "north"), QStringList({"north-guest"}));
+        const auto bad = ctl({QStringLiteral("frob")});
+        QVERIFY(bad->exitCode() != 0);
+        QCOMPARE(bad->readAllStandardError().count('\n'), 1);
+
         QElapsedTimer clock;
         qint64 endedAfter = -1;
         connect(&program, &QProcess::finished, this, [&] { endedAfter = clock.elapsed(); });
@@ -207,6 +389,7 @@ private slots:
         QCOMPARE(program.exitCode(), 0);
         const QByteArray log = program.readAllStandardOutput();
         QVERIFY(log.contains("north: north-guest sat down") && log.contains("south: south-guest sat down"));
+        QVERIFY(!QFile::exists(socket));
     }
 };
 
