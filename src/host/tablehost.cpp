@@ -213,9 +213,10 @@ void TableHost::onCaps(Connection *from, const QString &words)
     if (m_features.contains(from) || seatOf(from) != 0)
         return;
     // In-process players have no pacing, and their seeds would come from beside the deal's secret.
-    const QStringList offered = from->wirePort() == 0
-                                    ? QStringList{Feature::Resync}
-                                    : QStringList{Feature::DealCheck, Feature::Unpaced, Feature::Resync};
+    const QStringList offered = (from->wirePort() == 0
+                                     ? QStringList{Feature::Resync}
+                                     : QStringList{Feature::DealCheck, Feature::Unpaced, Feature::Resync})
+                                + m_alsoOffered;
     QStringList agreed;
     for (const QString &word : splitFeatureWords(words))
         if (offered.contains(word) && !agreed.contains(word))

@@ -41,6 +41,8 @@ public:
     // A connection that a server of many tables admitted: no greeting, and what it said there
     // ("[CAPS]", "[REQJOIN]", "[REJOIN]") is taken as if said here.
     void adoptConnection(Connection *connection, const QList<HubMessage> &said);
+    // A feature the program around the table provides (a server's table names), announced with the table's own.
+    void offerFeature(const QString &word) { m_alsoOffered << word; }
     bool seats(const Connection *connection) const { return seatOf(connection) != 0; }
     bool holdsSeats() const { return m_held.anyHeld(); }
     // A seat of that nick is held and the key opens it.
@@ -175,6 +177,7 @@ private:
     QStringList m_nextDeck;
 
     QHash<const Connection *, QStringList> m_features; // the words agreed with each connection
+    QStringList m_alsoOffered;
     int m_dealNumber = 0;
     QByteArray m_secret;
     std::array<QString, 5> m_seeds;

@@ -1,4 +1,5 @@
 #include "server/servertables.h"
+#include "game/protocol.h"
 #include "host/tablehost.h"
 #include <algorithm>
 
@@ -34,6 +35,7 @@ TableHost *ServerTables::add(const QString &name, bool isPublic)
     if (count() >= m_maxTables)
         return nullptr;
     auto *host = new TableHost(this);
+    host->offerFeature(Feature::Tables);
     if (configure)
         configure(host);
     connect(host, &TableHost::noted, this, [this, name](const QString &line) { emit noted(name + QStringLiteral(": ") + line); });

@@ -135,6 +135,9 @@ private slots:
         QVERIFY(back.connectTo(server.port()));
         QVERIFY(back.waitTag(Tag::TABLENAME));
         QCOMPARE(back.got.last().value[0], QStringLiteral("public-2"));
+        // The server says it has table names.
+        const auto caps = std::find_if(back.got.cbegin(), back.got.cend(), [](const HubMessage &m) { return m.Protocol == Tag::CAPS; });
+        QVERIFY(caps != back.got.cend() && splitFeatureWords(caps->value[0]).contains(Feature::Tables));
         QVERIFY(!second->holdsSeats());
         QCOMPARE(server.tables()->count(), 3);
     }
