@@ -42,6 +42,8 @@ class TmainFrm : public QMainWindow
     Q_OBJECT
 public:
     explicit TmainFrm(QWidget *parent = nullptr);
+    static constexpr int kTableWidth = 355; // client width with the chat panel closed
+    static constexpr int kStatusHeight = 19;
     ~TmainFrm() override;
 
     // Start-up and shutdown
