@@ -1,5 +1,6 @@
 #include "server/servertables.h"
 #include "host/tablehost.h"
+#include "server/serverbots.h"
 
 ServerTables::ServerTables(int maxTables, QObject *parent) : QObject(parent), m_maxTables(maxTables) {}
 
@@ -39,6 +40,7 @@ TableHost *ServerTables::add(const QString &name, bool isPublic)
     connect(host, &TableHost::seatsChanged, this, &ServerTables::closeUnused, Qt::QueuedConnection);
     m_tables.append(Table{name, isPublic, host});
     emit noted(QStringLiteral("%1: opened").arg(name));
+    emit opened(host);
     return host;
 }
 
@@ -50,6 +52,9 @@ TableHost *ServerTables::publicWithRoom(const QString &nick) const
             !TuserInfo::validSeat(h->roster().seatOfNick(nick)))
             return t.host;
     }
+    for (const Table &t : m_tables)
+        if (t.isPublic && m_bots && m_bots->mayMakeRoom(t.host) && !TuserInfo::validSeat(t.host->roster().seatOfNick(nick)))
+            return t.host;
     return nullptr;
 }
 
@@ -74,7 +79,7 @@ bool ServerTables::mayAdmit() const
     if (count() < m_maxTables)
         return true;
     for (const Table &t : m_tables)
-        if (!t.host->roster().isFull() || t.host->holdsSeats())
+        if (!t.host->roster().isFull() || t.host->holdsSeats() || (m_bots && m_bots->mayMakeRoom(t.host)))
             return true;
     return false;
 }

@@ -4,6 +4,7 @@
 #include "game/protocol.h"
 #include "host/tablehost.h"
 #include "net/hubdialer.h"
+#include "server/serverbots.h"
 #include "server/servertables.h"
 #include "server/tableserver.h"
 #include "support/scriptedguest.h"
@@ -39,6 +40,14 @@ void answerInfo(RawPeer &peer, const QList<HubMessage> &answer)
 void quickTables(TableServer &server)
 {
     server.tables()->configure = [](TableHost *host) { host->setFirstDealDelayMs(50); };
+}
+
+// Computer players that come soon and move at once.
+void quickBots(ServerBots &bots)
+{
+    bots.setWaitMs(100);
+    bots.setLevel(1);
+    bots.setMoveDelayMs(0);
 }
 } // namespace
 
@@ -172,6 +181,72 @@ private slots:
         QVERIFY(bindTo(again, 5));
         QVERIFY(again.connectTo(server.port()));
         QVERIFY(again.waitTag(Tag::REQVER));
+    }
+
+    void computerPlayersFillATableAfterTheWaitAndLeaveWithItsLastPerson()
+    {
+        TableServer server;
+        server.tables()->configure = [](TableHost *host) {
+            host->setFirstDealDelayMs(50);
+            host->setHoldMs(100);
+        };
+        ServerBots bots(server.tables());
+        quickBots(bots);
+        QVERIFY(server.listen(0));
+        ScriptedGuest ann(QStringLiteral("Ann"));
+        QVERIFY(bindTo(ann.peer, 2));
+        QVERIFY(ann.join(server.port()));
+        QVERIFY(ann.peer.waitTag(Tag::SEATKEY));
+        QElapsedTimer clock;
+        clock.start();
+        TableHost *host = server.tables()->find(QStringLiteral("public-1"));
+        QVERIFY(host);
+        QCOMPARE(host->seatedCount(), 1);
+        QTRY_COMPARE(host->seatedCount(), 4);
+        QVERIFY2(clock.elapsed() >= 80, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(bots.computerNicks(host).size(), 3);
+        QVERIFY(!bots.isComputer(host, host->roster().seatOfNick(ann.nick)));
+        // The table deals by itself and the computer players play.
+        QTRY_VERIFY(ann.peer.count(Tag::CARD) >= 13);
+        QTRY_VERIFY(ann.peer.count(Tag::THROW) >= 4);
+
+        // Its person gone (the seat held a moment, as in any deal), the table closes.
+        ann.peer.close();
+        QTRY_COMPARE(server.tables()->count(), 0);
+    }
+
+    void aPersonTakesAComputerPlayersSeatOnlyBetweenDeals()
+    {
+        TableServer server;
+        // No deal until the test starts one.
+        server.tables()->configure = [](TableHost *host) { host->setFirstDealDelayMs(60000); };
+        ServerBots bots(server.tables());
+        quickBots(bots);
+        QVERIFY(server.listen(0));
+        ScriptedGuest ann(QStringLiteral("Ann"));
+        QVERIFY(bindTo(ann.peer, 2));
+        QVERIFY(ann.join(server.port()));
+        TableHost *host = nullptr;
+        QTRY_VERIFY((host = server.tables()->find(QStringLiteral("public-1"))) && host->seatedCount() == 4);
+
+        ScriptedGuest bob(QStringLiteral("Bob"));
+        QVERIFY(bindTo(bob.peer, 3));
+        QVERIFY(bob.join(server.port()));
+        QVERIFY(bob.peer.waitTag(Tag::SEATKEY));
+        QCOMPARE(server.tables()->count(), 1);
+        QCOMPARE(host->seatedCount(), 4);
+        QVERIFY(TuserInfo::validSeat(host->roster().seatOfNick(bob.nick)));
+        QCOMPARE(bots.computerNicks(host).size(), 2);
+
+        // In a deal nobody gives up a seat: the next person opens a table of its own.
+        QVERIFY(host->deal());
+        ScriptedGuest cid(QStringLiteral("Cid"));
+        QVERIFY(bindTo(cid.peer, 4));
+        QVERIFY(cid.join(server.port()));
+        QVERIFY(cid.peer.waitTag(Tag::SEATKEY));
+        QCOMPARE(server.tables()->count(), 2);
+        QCOMPARE(bots.computerNicks(host).size(), 2);
+        QVERIFY(TuserInfo::validSeat(server.tables()->find(QStringLiteral("public-2"))->roster().seatOfNick(cid.nick)));
     }
 
     void sigtermTellsEveryTableAndEnds()
