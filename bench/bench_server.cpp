@@ -1,0 +1,301 @@
+// quadrix-bench --server: many tables of four computer players on one server in one process. Every
+// table has some players that reach the server over loopback sockets (as people's copies do; they keep
+// the hub's pacing) and the rest on in-process connections, as the server's own computer players sit
+// (those have no pacing at all). Each player moves after the server's usual delay of one second.
+// For each number of tables it reports the process's CPU per table (and how much of it the thinking
+// pool took), resident memory per table, and the move latency against the floor the pacing sets.
+// Each number of tables runs in a fresh process, so that memory figures do not carry over.
+#include "bench_server.h"
+#include "bot/botplayer.h"
+#include "bot/thinkingpool.h"
+#include "client/clienttable.h"
+#include "game/protocol.h"
+#include "host/tablehost.h"
+#include "net/localpipe.h"
+#include "server/servertables.h"
+#include "server/tableserver.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QMap>
+#include <QProcess>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+QElapsedTimer clock0;
+double nowMs() { return double(clock0.nsecsElapsed()) / 1e6; }
+
+long residentKb()
+{
+    FILE *f = std::fopen("/proc/self/statm", "r");
+    long size = 0, resident = 0;
+    if (f) {
+        if (std::fscanf(f, "%ld %ld", &size, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+double cpuSeconds(int who)
+{
+    rusage u{};
+    getrusage(who, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double quantile(std::vector<double> v, double q)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const double pos = q * double(v.size() - 1);
+    const size_t lo = size_t(pos);
+    const size_t hi = std::min(lo + 1, v.size() - 1);
+    return v[lo] + (v[hi] - v[lo]) * (pos - double(lo));
+}
+
+// The hubs' pump ticks: a paced copy sends a message one tick after it was queued, the host sends
+// the first message of an empty queue one tick later, and a paced copy parses what it read one tick
+// later. In-process connections deliver on the next pass of the event loop.
+constexpr double kTickMs = 5;
+
+// One move under way at a table, until the other three copies applied it.
+struct Pending
+{
+    double t0 = -1;
+    bool moverTcp = false;
+    int seen = 0;
+    bool tcpReceiver = false;
+    double last = 0;
+};
+
+struct Player
+{
+    TBotPlayer *bot = nullptr;
+    bool tcp = false;
+    int table = 0;
+};
+
+class ServerScale : public QObject
+{
+public:
+    ServerScale(int tables, int tcpPerTable, int seconds)
+        : m_tables(tables), m_tcp(tcpPerTable), m_seconds(seconds), m_pending(size_t(tables) * 5)
+    {
+    }
+
+    void start()
+    {
+        m_rssBaseKb = residentKb();
+        m_server = std::make_unique<TableServer>(m_tables, 1 << 20);
+        if (!m_server->listen(0)) {
+            std::fprintf(stderr, "cannot listen\n");
+            QCoreApplication::exit(1);
+            return;
+        }
+        // A few tables at a time, as people would come: the listener keeps up with the connections.
+        auto *opener = new QTimer(this);
+        connect(opener, &QTimer::timeout, this, [this, opener] {
+            for (int k = 0; k < 20 && m_opened < m_tables; ++k)
+                openTable(m_opened++);
+            if (m_opened == m_tables) {
+                opener->stop();
+                waitForDeals(nowMs());
+            }
+        });
+        opener->start(20);
+    }
+
+private:
+    void openTable(int i)
+    {
+        const QString name = QStringLiteral("t%1").arg(i);
+        TableHost *host = m_server->tables()->open(name);
+        for (int seat = 0; seat < 4; ++seat) {
+            const QString nick = QStringLiteral("P%1").arg(seat);
+            const int level = 1 + (i + seat) % 3;
+            TBotPlayer *bot = nullptr;
+            const bool tcp = seat < m_tcp;
+            if (tcp) {
+                bot = new TBotPlayer(QStringLiteral("127.0.0.1"), m_server->port(), nick, level, 1000, this);
+                bot->table()->setTableRequest(name);
+                // A copy that keeps the pacing, as a copy that announces no "unpaced" does.
+                bot->table()->setFeatures({Feature::DealCheck, Feature::Resync, Feature::Tables});
+            } else {
+                auto [hostEnd, botEnd] = LocalConnection::createPair(host, nullptr);
+                bot = new TBotPlayer(botEnd, nick, level, 1000, this);
+                host->addConnection(hostEnd);
+            }
+            m_players.push_back(Player{bot, tcp, i});
+            watch(m_players.back());
+            bot->start();
+        }
+    }
+
+    void watch(const Player &p)
+    {
+        connect(p.bot, &TBotPlayer::moved, this, [this, p] {
+            Pending &m = m_pending[size_t(p.table) * 5 + size_t(p.bot->table()->mySeat())];
+            m = Pending{nowMs(), p.tcp, 0, false, 0};
+        });
+        connect(p.bot->table(), &ClientTable::moved, this, [this, p](int seat, const QStringList &) {
+            if (seat == p.bot->table()->mySeat() || seat < 1 || seat > 4)
+                return;
+            Pending &m = m_pending[size_t(p.table) * 5 + size_t(seat)];
+            if (m.t0 < 0)
+                return;
+            m.last = nowMs();
+            m.tcpReceiver = m.tcpReceiver || p.tcp;
+            if (++m.seen < 3)
+                return;
+            if (m_measuring && m.t0 >= m_window0) {
+                // The floor: the mover's own send tick, then the host's first send and the receive tick
+                // towards a paced copy.
+                const double floor = (m.moverTcp ? kTickMs : 0) + (m.tcpReceiver ? 2 * kTickMs : 0);
+                m_samples[floor].push_back(m.last - m.t0);
+            }
+            m.t0 = -1;
+        });
+        connect(p.bot, &TBotPlayer::finished, this, [this](const QString &why) { m_departures << why; });
+    }
+
+    int seatedTables() const
+    {
+        int n = 0;
+        for (TableHost *h : m_server->tables()->hosts())
+            n += h->seatedCount() == 4 ? 1 : 0;
+        return n;
+    }
+
+    void waitForDeals(double since)
+    {
+        int dealt = 0;
+        for (TableHost *h : m_server->tables()->hosts())
+            dealt += h->dealsStarted() > 0 ? 1 : 0;
+        if (dealt < m_tables && nowMs() - since < 60000) {
+            QTimer::singleShot(200, this, [this, since] { waitForDeals(since); });
+            return;
+        }
+        m_setupS = nowMs() / 1000;
+        m_rssSeatedKb = residentKb();
+        m_dealtTables = dealt;
+        // A few seconds of play before the window, so that every table is under way.
+        QTimer::singleShot(3000, this, [this] {
+            m_measuring = true;
+            m_window0 = nowMs();
+            m_cpu0 = cpuSeconds(RUSAGE_SELF);
+            m_mainCpu0 = cpuSeconds(RUSAGE_THREAD);
+            QTimer::singleShot(m_seconds * 1000, this, [this] { report(); });
+        });
+    }
+
+    void report()
+    {
+        const double wallS = (nowMs() - m_window0) / 1000;
+        const double cpu = cpuSeconds(RUSAGE_SELF) - m_cpu0;
+        const double mainCpu = cpuSeconds(RUSAGE_THREAD) - m_mainCpu0;
+        const long rssKb = residentKb();
+        int playing = 0, deals = 0;
+        for (TableHost *h : m_server->tables()->hosts()) {
+            playing += h->seatedCount() == 4 ? 1 : 0;
+            deals += h->dealsStarted();
+        }
+        std::printf("tables %d (%d over loopback and %d in-process players each), all four seated at %d, "
+                    "set up in %.1f s; %d deals begun in all\n",
+                    m_tables, m_tcp, 4 - m_tcp, playing, m_setupS, deals);
+        std::printf("  CPU per table: %.3f %% of one core (main thread %.3f %%, thinking pool %.3f %%) over %.0f s\n",
+                    100 * cpu / wallS / m_tables, 100 * mainCpu / wallS / m_tables,
+                    100 * (cpu - mainCpu) / wallS / m_tables, wallS);
+        std::printf("  resident memory per table: %.1f KB seated, %.1f KB after the window "
+                    "(process %.1f MB, %.1f MB before the tables)\n",
+                    double(m_rssSeatedKb - m_rssBaseKb) / m_tables, double(rssKb - m_rssBaseKb) / m_tables,
+                    rssKb / 1024.0, m_rssBaseKb / 1024.0);
+        for (auto it = m_samples.begin(); it != m_samples.end(); ++it) {
+            const double floor = it.key();
+            const std::vector<double> &v = it.value();
+            const double med = quantile(v, 0.5), p95 = quantile(v, 0.95);
+            std::printf("  move latency, floor %4.1f ms (%s): median %.1f ms, 95th percentile %.1f ms, "
+                        "slowest %.1f ms over %zu moves%s\n",
+                        floor, floor == 0 ? "in-process only" : floor == 10 ? "to a paced copy" : "from a paced copy",
+                        med, p95, quantile(v, 1.0), v.size(),
+                        floor > 0 ? qPrintable(QStringLiteral("; p95/floor %1").arg(p95 / floor, 0, 'f', 2)) : "");
+        }
+        if (!m_departures.isEmpty())
+            std::printf("  players that left: %lld (%s)\n", static_cast<long long>(m_departures.size()),
+                        qPrintable(m_departures.first()));
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    }
+
+    int m_tables;
+    int m_tcp;
+    int m_seconds;
+    int m_opened = 0;
+    std::unique_ptr<TableServer> m_server;
+    std::vector<Player> m_players;
+    std::vector<Pending> m_pending;
+    QMap<double, std::vector<double>> m_samples; // by floor
+    QStringList m_departures;
+    bool m_measuring = false;
+    double m_window0 = 0;
+    double m_cpu0 = 0, m_mainCpu0 = 0;
+    double m_setupS = 0;
+    long m_rssBaseKb = 0, m_rssSeatedKb = 0;
+    int m_dealtTables = 0;
+};
+
+void raiseFileLimit()
+{
+    rlimit r{};
+    if (getrlimit(RLIMIT_NOFILE, &r) == 0) {
+        r.rlim_cur = r.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &r);
+    }
+}
+
+} // namespace
+
+int runServerScale(int argc, char *argv[])
+{
+    // --server [N,N,...] [seconds] [players over loopback per table]
+    const QString counts = argc > 2 ? QString::fromLatin1(argv[2]) : QStringLiteral("1,10,100,1000");
+    const int seconds = argc > 3 ? std::max(5, atoi(argv[3])) : 45;
+    const int tcp = argc > 4 ? std::clamp(atoi(argv[4]), 0, 4) : 1;
+    if (argc > 5 && std::string(argv[5]) == "--one") {
+        clock0.start();
+        raiseFileLimit();
+        int qtArgc = 1;
+        char *qtArgv[] = {argv[0], nullptr};
+        QCoreApplication app(qtArgc, qtArgv);
+        ThinkingPool::pool(); // its threads are the server's, not a table's
+        ServerScale scale(counts.toInt(), tcp, seconds);
+        QTimer::singleShot(0, &app, [&scale] { scale.start(); });
+        return app.exec();
+    }
+    std::printf("Quadrix benchmark: tables of four computer players (levels 1 to 3, a move after 1 s) on one server "
+                "in one process; %d player(s) of each table over loopback, paced, the others in-process, unpaced; "
+                "%d logical CPUs, thinking pool of %d threads\n",
+                tcp, int(sysconf(_SC_NPROCESSORS_ONLN)), int(sysconf(_SC_NPROCESSORS_ONLN)));
+    std::fflush(stdout);
+    int code = 0;
+    for (const QString &n : counts.split(QLatin1Char(','))) {
+        // A fresh process for each size.
+        QProcess one;
+        one.setProcessChannelMode(QProcess::ForwardedChannels);
+        one.start(QString::fromLocal8Bit(argv[0]), {QStringLiteral("--server"), n.trimmed(), QString::number(seconds),
+                                                     QString::number(tcp), QStringLiteral("--one")});
+        one.waitForFinished(-1);
+        code = std::max(code, one.exitCode());
+    }
+    return code;
+}
