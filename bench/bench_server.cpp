@@ -1,10 +1,11 @@
-// quadrix-bench --server: many tables of four computer players on one server in one process. Every
-// table has some players that reach the server over loopback sockets (as people's copies do; they keep
-// the hub's pacing) and the rest on in-process connections, as the server's own computer players sit
-// (those have no pacing at all). Each player moves after the server's usual delay of one second.
-// For each number of tables it reports the process's CPU per table (and how much of it the thinking
-// pool took), resident memory per table, and the move latency against the floor the pacing sets.
-// Each number of tables runs in a fresh process, so that memory figures do not carry over.
+// quadrix-bench --server: many tables of four computer players on one server. Every table has some
+// players that reach the server over loopback sockets from another process (as people's copies do;
+// they keep the hub's pacing) and the rest on in-process connections inside the server, as the
+// server's own computer players sit (those have no pacing at all). Each player moves after the
+// server's usual delay of one second. For each number of tables it reports the server process's CPU
+// per table (and how much of it the thinking pool took), its resident memory per table, and the move
+// latency against the floor the pacing sets. Each number of tables runs in a fresh process, so that
+// memory figures do not carry over.
 #include "bench_server.h"
 #include "bot/botplayer.h"
 #include "bot/thinkingpool.h"
@@ -16,13 +17,16 @@
 #include "server/tableserver.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QHash>
 #include <QMap>
 #include <QProcess>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <sys/resource.h>
@@ -30,9 +34,6 @@
 #include <vector>
 
 namespace {
-
-QElapsedTimer clock0;
-double nowMs() { return double(clock0.nsecsElapsed()) / 1e6; }
 
 long residentKb()
 {
@@ -69,7 +70,8 @@ double quantile(std::vector<double> v, double q)
 // later. In-process connections deliver on the next pass of the event loop.
 constexpr double kTickMs = 5;
 
-// One move under way at a table, until the other three copies applied it.
+// One move, until the other three copies applied it. Moves are known by their table and their
+// number in it: every copy applies every move of its table, in the same order.
 struct Pending
 {
     double t0 = -1;
@@ -79,22 +81,57 @@ struct Pending
     double last = 0;
 };
 
-struct Player
+// The system's monotonic clock, the same in both processes.
+double monoMs()
 {
-    TBotPlayer *bot = nullptr;
-    bool tcp = false;
-    int table = 0;
+    return double(std::chrono::duration_cast<std::chrono::microseconds>(
+                      std::chrono::steady_clock::now().time_since_epoch())
+                      .count())
+           / 1000.0;
+}
+
+// Counts the moves a player's copy applies; tells each with its number, its own ones as sent.
+void followMoves(TBotPlayer *bot, int table, std::function<void(bool sent, int table, int number, double ms)> tell)
+{
+    auto count = std::make_shared<int>(0);
+    QObject::connect(bot->table(), &ClientTable::moved, bot, [bot, table, count, tell](int seat, const QStringList &) {
+        tell(seat == bot->table()->mySeat(), table, ++*count, monoMs());
+    });
+}
+
+// The players that reach the server over loopback, in a process of their own (as people's copies
+// are elsewhere): their CPU and memory are not the server's. Each move applied goes to the standard
+// output as a line "S|R table number ms".
+class RemotePlayers : public QObject
+{
+public:
+    RemotePlayers(int port, int tables, int perTable)
+    {
+        auto *flush = new QTimer(this);
+        connect(flush, &QTimer::timeout, this, [] { std::fflush(stdout); });
+        flush->start(100);
+        for (int i = 0; i < tables; ++i)
+            for (int seat = 0; seat < perTable; ++seat) {
+                auto *bot = new TBotPlayer(QStringLiteral("127.0.0.1"), port, QStringLiteral("P%1").arg(seat),
+                                           1 + (i + seat) % 3, 1000, this);
+                bot->table()->setTableRequest(QStringLiteral("t%1").arg(i));
+                // A copy that keeps the pacing, as a copy that announces no "unpaced" does.
+                bot->table()->setFeatures({Feature::DealCheck, Feature::Resync, Feature::Tables});
+                followMoves(bot, i, [](bool sent, int table, int number, double ms) {
+                    std::printf("%c %d %d %.3f\n", sent ? 'S' : 'R', table, number, ms);
+                });
+                // A few connections at a time, as people would come.
+                QTimer::singleShot(i / 20 * 20, bot, [bot] { bot->start(); });
+            }
+    }
 };
 
 class ServerScale : public QObject
 {
 public:
-    ServerScale(int tables, int tcpPerTable, int seconds)
-        : m_tables(tables), m_tcp(tcpPerTable), m_seconds(seconds), m_pending(size_t(tables) * 5)
-    {
-    }
+    ServerScale(int tables, int tcpPerTable, int seconds) : m_tables(tables), m_tcp(tcpPerTable), m_seconds(seconds) {}
 
-    void start()
+    void start(const QString &program)
     {
         m_rssBaseKb = residentKb();
         m_server = std::make_unique<TableServer>(m_tables, 1 << 20);
@@ -103,78 +140,68 @@ public:
             QCoreApplication::exit(1);
             return;
         }
-        // A few tables at a time, as people would come: the listener keeps up with the connections.
-        auto *opener = new QTimer(this);
-        connect(opener, &QTimer::timeout, this, [this, opener] {
-            for (int k = 0; k < 20 && m_opened < m_tables; ++k)
-                openTable(m_opened++);
-            if (m_opened == m_tables) {
-                opener->stop();
-                waitForDeals(nowMs());
-            }
-        });
-        opener->start(20);
+        for (int i = 0; i < m_tables; ++i)
+            openTable(i);
+        if (m_tcp > 0) {
+            m_remote.setProgram(program);
+            m_remote.setArguments({QStringLiteral("--server-players"), QString::number(m_server->port()),
+                                   QString::number(m_tables), QString::number(m_tcp)});
+            m_remote.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            connect(&m_remote, &QProcess::readyReadStandardOutput, this, [this] {
+                while (m_remote.canReadLine()) {
+                    const QList<QByteArray> f = m_remote.readLine().trimmed().split(' ');
+                    if (f.size() == 4)
+                        seen(f[0] == "S", true, f[1].toInt(), f[2].toInt(), f[3].toDouble());
+                }
+            });
+            m_remote.start();
+        }
+        waitForDeals(monoMs());
+    }
+
+    ~ServerScale() override
+    {
+        m_remote.kill();
+        m_remote.waitForFinished(3000);
     }
 
 private:
     void openTable(int i)
     {
-        const QString name = QStringLiteral("t%1").arg(i);
-        TableHost *host = m_server->tables()->open(name);
-        for (int seat = 0; seat < 4; ++seat) {
-            const QString nick = QStringLiteral("P%1").arg(seat);
-            const int level = 1 + (i + seat) % 3;
-            TBotPlayer *bot = nullptr;
-            const bool tcp = seat < m_tcp;
-            if (tcp) {
-                bot = new TBotPlayer(QStringLiteral("127.0.0.1"), m_server->port(), nick, level, 1000, this);
-                bot->table()->setTableRequest(name);
-                // A copy that keeps the pacing, as a copy that announces no "unpaced" does.
-                bot->table()->setFeatures({Feature::DealCheck, Feature::Resync, Feature::Tables});
-            } else {
-                auto [hostEnd, botEnd] = LocalConnection::createPair(host, nullptr);
-                bot = new TBotPlayer(botEnd, nick, level, 1000, this);
-                host->addConnection(hostEnd);
-            }
-            m_players.push_back(Player{bot, tcp, i});
-            watch(m_players.back());
+        TableHost *host = m_server->tables()->open(QStringLiteral("t%1").arg(i));
+        for (int seat = m_tcp; seat < 4; ++seat) {
+            auto [hostEnd, botEnd] = LocalConnection::createPair(host, nullptr);
+            auto *bot = new TBotPlayer(botEnd, QStringLiteral("P%1").arg(seat), 1 + (i + seat) % 3, 1000, this);
+            host->addConnection(hostEnd);
+            followMoves(bot, i, [this](bool sent, int table, int number, double ms) {
+                seen(sent, false, table, number, ms);
+            });
+            connect(bot, &TBotPlayer::finished, this, [this](const QString &why) { m_departures << why; });
             bot->start();
         }
     }
 
-    void watch(const Player &p)
+    void seen(bool sent, bool tcp, int table, int number, double ms)
     {
-        connect(p.bot, &TBotPlayer::moved, this, [this, p] {
-            Pending &m = m_pending[size_t(p.table) * 5 + size_t(p.bot->table()->mySeat())];
-            m = Pending{nowMs(), p.tcp, 0, false, 0};
-        });
-        connect(p.bot->table(), &ClientTable::moved, this, [this, p](int seat, const QStringList &) {
-            if (seat == p.bot->table()->mySeat() || seat < 1 || seat > 4)
-                return;
-            Pending &m = m_pending[size_t(p.table) * 5 + size_t(seat)];
-            if (m.t0 < 0)
-                return;
-            m.last = nowMs();
-            m.tcpReceiver = m.tcpReceiver || p.tcp;
-            if (++m.seen < 3)
-                return;
-            if (m_measuring && m.t0 >= m_window0) {
-                // The floor: the mover's own send tick, then the host's first send and the receive tick
-                // towards a paced copy.
-                const double floor = (m.moverTcp ? kTickMs : 0) + (m.tcpReceiver ? 2 * kTickMs : 0);
-                m_samples[floor].push_back(m.last - m.t0);
-            }
-            m.t0 = -1;
-        });
-        connect(p.bot, &TBotPlayer::finished, this, [this](const QString &why) { m_departures << why; });
-    }
-
-    int seatedTables() const
-    {
-        int n = 0;
-        for (TableHost *h : m_server->tables()->hosts())
-            n += h->seatedCount() == 4 ? 1 : 0;
-        return n;
+        const quint64 key = (quint64(table) << 32) | quint32(number);
+        Pending &m = m_pending[key];
+        if (sent) {
+            m.t0 = ms;
+            m.moverTcp = tcp;
+        } else {
+            ++m.seen;
+            m.last = std::max(m.last, ms);
+            m.tcpReceiver = m.tcpReceiver || tcp;
+        }
+        if (m.t0 < 0 || m.seen < 3)
+            return;
+        if (m_measuring && m.t0 >= m_window0) {
+            // The floor: the mover's own send tick, then the host's first send and the receive tick
+            // towards a paced copy; in-process connections deliver on the next pass of the event loop.
+            const double floor = (m.moverTcp ? kTickMs : 0) + (m.tcpReceiver ? 2 * kTickMs : 0);
+            m_samples[floor].push_back(m.last - m.t0);
+        }
+        m_pending.remove(key);
     }
 
     void waitForDeals(double since)
@@ -182,17 +209,16 @@ private:
         int dealt = 0;
         for (TableHost *h : m_server->tables()->hosts())
             dealt += h->dealsStarted() > 0 ? 1 : 0;
-        if (dealt < m_tables && nowMs() - since < 60000) {
+        if (dealt < m_tables && monoMs() - since < 90000) {
             QTimer::singleShot(200, this, [this, since] { waitForDeals(since); });
             return;
         }
-        m_setupS = nowMs() / 1000;
+        m_setupS = (monoMs() - since) / 1000;
         m_rssSeatedKb = residentKb();
-        m_dealtTables = dealt;
         // A few seconds of play before the window, so that every table is under way.
         QTimer::singleShot(3000, this, [this] {
             m_measuring = true;
-            m_window0 = nowMs();
+            m_window0 = monoMs();
             m_cpu0 = cpuSeconds(RUSAGE_SELF);
             m_mainCpu0 = cpuSeconds(RUSAGE_THREAD);
             QTimer::singleShot(m_seconds * 1000, this, [this] { report(); });
@@ -201,7 +227,7 @@ private:
 
     void report()
     {
-        const double wallS = (nowMs() - m_window0) / 1000;
+        const double wallS = (monoMs() - m_window0) / 1000;
         const double cpu = cpuSeconds(RUSAGE_SELF) - m_cpu0;
         const double mainCpu = cpuSeconds(RUSAGE_THREAD) - m_mainCpu0;
         const long rssKb = residentKb();
@@ -211,12 +237,12 @@ private:
             deals += h->dealsStarted();
         }
         std::printf("tables %d (%d over loopback and %d in-process players each), all four seated at %d, "
-                    "set up in %.1f s; %d deals begun in all\n",
+                    "every table dealing after %.1f s; %d deals begun in all\n",
                     m_tables, m_tcp, 4 - m_tcp, playing, m_setupS, deals);
-        std::printf("  CPU per table: %.3f %% of one core (main thread %.3f %%, thinking pool %.3f %%) over %.0f s\n",
+        std::printf("  server CPU per table: %.3f %% of one core (main thread %.3f %%, thinking pool %.3f %%) over %.0f s\n",
                     100 * cpu / wallS / m_tables, 100 * mainCpu / wallS / m_tables,
                     100 * (cpu - mainCpu) / wallS / m_tables, wallS);
-        std::printf("  resident memory per table: %.1f KB seated, %.1f KB after the window "
+        std::printf("  server resident memory per table: %.1f KB seated, %.1f KB after the window "
                     "(process %.1f MB, %.1f MB before the tables)\n",
                     double(m_rssSeatedKb - m_rssBaseKb) / m_tables, double(rssKb - m_rssBaseKb) / m_tables,
                     rssKb / 1024.0, m_rssBaseKb / 1024.0);
@@ -240,10 +266,9 @@ private:
     int m_tables;
     int m_tcp;
     int m_seconds;
-    int m_opened = 0;
     std::unique_ptr<TableServer> m_server;
-    std::vector<Player> m_players;
-    std::vector<Pending> m_pending;
+    QProcess m_remote;
+    QHash<quint64, Pending> m_pending;
     QMap<double, std::vector<double>> m_samples; // by floor
     QStringList m_departures;
     bool m_measuring = false;
@@ -251,7 +276,6 @@ private:
     double m_cpu0 = 0, m_mainCpu0 = 0;
     double m_setupS = 0;
     long m_rssBaseKb = 0, m_rssSeatedKb = 0;
-    int m_dealtTables = 0;
 };
 
 void raiseFileLimit()
@@ -267,25 +291,30 @@ void raiseFileLimit()
 
 int runServerScale(int argc, char *argv[])
 {
+    int qtArgc = 1;
+    char *qtArgv[] = {argv[0], nullptr};
+    if (std::string(argv[1]) == "--server-players" && argc > 4) {
+        raiseFileLimit();
+        QCoreApplication app(qtArgc, qtArgv);
+        RemotePlayers players(atoi(argv[2]), atoi(argv[3]), atoi(argv[4]));
+        return app.exec();
+    }
     // --server [N,N,...] [seconds] [players over loopback per table]
     const QString counts = argc > 2 ? QString::fromLatin1(argv[2]) : QStringLiteral("1,10,100,1000");
     const int seconds = argc > 3 ? std::max(5, atoi(argv[3])) : 45;
     const int tcp = argc > 4 ? std::clamp(atoi(argv[4]), 0, 4) : 1;
     if (argc > 5 && std::string(argv[5]) == "--one") {
-        clock0.start();
         raiseFileLimit();
-        int qtArgc = 1;
-        char *qtArgv[] = {argv[0], nullptr};
         QCoreApplication app(qtArgc, qtArgv);
         ThinkingPool::pool(); // its threads are the server's, not a table's
         ServerScale scale(counts.toInt(), tcp, seconds);
-        QTimer::singleShot(0, &app, [&scale] { scale.start(); });
+        QTimer::singleShot(0, &app, [&scale, &argv] { scale.start(QString::fromLocal8Bit(argv[0])); });
         return app.exec();
     }
-    std::printf("Quadrix benchmark: tables of four computer players (levels 1 to 3, a move after 1 s) on one server "
-                "in one process; %d player(s) of each table over loopback, paced, the others in-process, unpaced; "
-                "%d logical CPUs, thinking pool of %d threads\n",
-                tcp, int(sysconf(_SC_NPROCESSORS_ONLN)), int(sysconf(_SC_NPROCESSORS_ONLN)));
+    std::printf("Quadrix benchmark: tables of four computer players (levels 1 to 3, a move after 1 s) on one server; "
+                "%d player(s) of each table over loopback from another process, paced, the others in-process in the "
+                "server, unpaced; %d logical CPUs, thinking pool of %d threads\n",
+                tcp, int(sysconf(_SC_NPROCESSORS_ONLN)), QThread::idealThreadCount());
     std::fflush(stdout);
     int code = 0;
     for (const QString &n : counts.split(QLatin1Char(','))) {

@@ -760,7 +760,7 @@ private:
 
 int main(int argc, char *argv[])
 {
-    if (argc > 1 && std::strcmp(argv[1], "--server") == 0)
+    if (argc > 1 && (std::strcmp(argv[1], "--server") == 0 || std::strcmp(argv[1], "--server-players") == 0))
         return runServerScale(argc, argv);
     clockStart.start();
     const int wantThrows = argc > 1 ? std::max(1, atoi(argv[1])) : 200;
