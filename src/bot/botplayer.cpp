@@ -1,7 +1,7 @@
 #include "bot/botplayer.h"
 #include "bot/botview.h"
-#include "client/clienttable.h"
 #include "bot/thinkingpool.h"
+#include "client/clienttable.h"
 #include "net/hubdialer.h"
 #include <QRandomGenerator>
 #include <QTimer>
