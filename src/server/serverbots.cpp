@@ -150,7 +150,7 @@ private:
     QHash<const TBotPlayer *, QPointer<Connection>> m_hostEnds;
 };
 
-ServerBots::ServerBots(ServerTables *tables, QObject *parent) : QObject(parent)
+ServerBots::ServerBots(ServerTables *tables, QObject *parent) : QObject(parent), m_serverTables(tables)
 {
     tables->setBots(this);
     connect(tables, &ServerTables::opened, this, &ServerBots::watch);
@@ -158,6 +158,8 @@ ServerBots::ServerBots(ServerTables *tables, QObject *parent) : QObject(parent)
 
 ServerBots::~ServerBots()
 {
+    if (m_serverTables && m_serverTables->bots() == this)
+        m_serverTables->setBots(nullptr);
     // The computer players go before the settings they read.
     const QList<TableBots *> all = m_tables.values();
     m_tables.clear();

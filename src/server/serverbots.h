@@ -5,6 +5,7 @@
 // so that the person can sit. A table with no person left loses its computer players, and closes.
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <functional>
 
@@ -44,6 +45,7 @@ private:
     void watch(TableHost *host);
     TableBots *botsOf(const TableHost *host) const;
 
+    QPointer<ServerTables> m_serverTables;
     QHash<const TableHost *, TableBots *> m_tables;
     int m_waitMs = 30000;
     int m_level = 4;
