@@ -247,6 +247,19 @@ private slots:
         QCOMPARE(server.tables()->count(), 2);
         QCOMPARE(bots.computerNicks(host).size(), 2);
         QVERIFY(TuserInfo::validSeat(server.tables()->find(QStringLiteral("public-2"))->roster().seatOfNick(cid.nick)));
+
+        // A named table full of computer players has room for a person as well.
+        RawPeer eve, fay;
+        QVERIFY(bindTo(eve, 5) && bindTo(fay, 6));
+        answerInfo(eve, {{Tag::PICKTABLE, {QStringLiteral("club")}}, {Tag::REQJOIN, {QStringLiteral("Eve")}}});
+        answerInfo(fay, {{Tag::PICKTABLE, {QStringLiteral("club")}}, {Tag::REQJOIN, {QStringLiteral("Fay")}}});
+        QVERIFY(eve.connectTo(server.port()));
+        TableHost *club = nullptr;
+        QTRY_VERIFY((club = server.tables()->find(QStringLiteral("club"))) && club->seatedCount() == 4);
+        QVERIFY(fay.connectTo(server.port()));
+        QVERIFY(fay.waitTag(Tag::SEATKEY));
+        QVERIFY(TuserInfo::validSeat(club->roster().seatOfNick(QStringLiteral("Fay"))));
+        QCOMPARE(bots.computerNicks(club).size(), 2);
     }
 
     void sigtermTellsEveryTableAndEnds()
