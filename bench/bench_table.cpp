@@ -16,6 +16,9 @@
 //
 // Usage: quadrix-bench [minimum guest throws, default 200] [--no-deal-check]
 // (the guests check every deal unless --no-deal-check)
+//        quadrix-bench --server [N,N,...] [seconds] [players over loopback per table]: many tables on a
+//        server (bench_server.cpp)
+#include "bench_server.h"
 #include "bot/botview.h"
 #include "bot/combos.h"
 #include "bot/strategy.h"
@@ -757,6 +760,8 @@ private:
 
 int main(int argc, char *argv[])
 {
+    if (argc > 1 && (std::strcmp(argv[1], "--server") == 0 || std::strcmp(argv[1], "--server-players") == 0))
+        return runServerScale(argc, argv);
     clockStart.start();
     const int wantThrows = argc > 1 ? std::max(1, atoi(argv[1])) : 200;
     guestsCheckDeals = !(argc > 2 && std::strcmp(argv[2], "--no-deal-check") == 0);

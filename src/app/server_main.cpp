@@ -7,6 +7,8 @@
 #include "net/hublistener.h"
 #include "portmap/portmapper.h"
 #include "server/servercontrol.h"
+#include "server/serverbots.h"
+#include "server/servertables.h"
 #include "server/tableserver.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -49,8 +51,10 @@ int main(int argc, char *argv[])
         "it from Connection > Connect (or quadrix-bot) as they join a player's table: each sits at the first\n"
         "public table with a free seat and no deal running (a new one opens when none has room), or at the\n"
         "table it names. A table's first deal starts two seconds after its fourth player sits down; the winner\n"
-        "of a deal starts the next one, or the server does ten seconds after the deal ended. One line per\n"
-        "event goes to the standard output."));
+        "of a deal starts the next one, or the server does ten seconds after the deal ended. Computer players\n"
+        "take the free seats of a table --bots-after seconds after a person sat down there; a person who comes\n"
+        "later takes a computer player's seat between deals, and a table with no person left closes. One line\n"
+        "per event goes to the standard output."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption portOpt(QStringLiteral("port"),
@@ -65,6 +69,16 @@ int main(int argc, char *argv[])
     const QCommandLineOption openPortOpt(QStringLiteral("open-port"),
                                          QStringLiteral("Ask the router (NAT-PMP or UPnP) to forward the port to this machine "
                                                         "while the server runs."));
+    const QCommandLineOption botsAfterOpt(QStringLiteral("bots-after"),
+                                          QStringLiteral("Seconds a table with a person and free seats waits before computer "
+                                                         "players take them (default 30)."),
+                                          QStringLiteral("S"), QStringLiteral("30"));
+    const QCommandLineOption botLevelOpt(QStringLiteral("bot-level"),
+                                         QStringLiteral("Strength of the computer players, 1 to 4 (default 4)."),
+                                         QStringLiteral("L"), QStringLiteral("4"));
+    const QCommandLineOption botDelayOpt(QStringLiteral("bot-delay"),
+                                         QStringLiteral("Pause before each move of a computer player (default 1000 ms)."),
+                                         QStringLiteral("MS"), QStringLiteral("1000"));
     const QCommandLineOption controlOpt(QStringLiteral("control-socket"),
                                         QStringLiteral("The operator's control socket (default: quadrix-server-PORT.sock in "
                                                        "$XDG_RUNTIME_DIR, or in /run/quadrix without it; empty: none)."),
@@ -72,7 +86,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption ctlOpt(QStringLiteral("ctl"),
                                     QStringLiteral("Send a command to the server running on that port or control socket and "
                                                    "print its answer: status, say TEXT, kick TABLE NICK, drain."));
-    parser.addOptions({portOpt, tablesOpt, perAddressOpt, openPortOpt, controlOpt, ctlOpt});
+    parser.addOptions({portOpt, tablesOpt, perAddressOpt, openPortOpt, botsAfterOpt, botLevelOpt, botDelayOpt, controlOpt, ctlOpt});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("With --ctl: the command and its arguments."),
                                  QStringLiteral("[COMMAND [ARGS]]"));
     parser.process(app);
@@ -80,8 +94,13 @@ int main(int argc, char *argv[])
     int port = 0;
     int tables = 0;
     int perAddress = 0;
+    int botsAfter = 0;
+    int botLevel = 0;
+    int botDelay = 0;
     if (!numberOption(parser, portOpt, 0, 65535, &port) || !numberOption(parser, tablesOpt, 1, 10000, &tables) ||
-        !numberOption(parser, perAddressOpt, 1, 10000, &perAddress))
+        !numberOption(parser, perAddressOpt, 1, 10000, &perAddress) ||
+        !numberOption(parser, botsAfterOpt, 0, 86400, &botsAfter) || !numberOption(parser, botLevelOpt, 1, 4, &botLevel) ||
+        !numberOption(parser, botDelayOpt, 0, 60000, &botDelay))
         return 2;
     const auto controlPath = [&](int listening) {
         return parser.isSet(controlOpt) ? parser.value(controlOpt) : defaultControlSocketPath(listening);
@@ -94,6 +113,10 @@ int main(int argc, char *argv[])
     }
 
     TableServer server(tables, perAddress);
+    ServerBots bots(server.tables());
+    bots.setWaitMs(botsAfter * 1000);
+    bots.setLevel(botLevel);
+    bots.setMoveDelayMs(botDelay);
     QObject::connect(&server, &TableServer::noted, &server, &logLine);
     QObject::connect(&server, &TableServer::done, &app, &QCoreApplication::quit);
     if (!server.listen(port)) {

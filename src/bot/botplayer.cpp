@@ -1,9 +1,9 @@
 #include "bot/botplayer.h"
 #include "bot/botview.h"
+#include "bot/thinkingpool.h"
 #include "client/clienttable.h"
 #include "net/hubdialer.h"
 #include <QRandomGenerator>
-#include <QThread>
 #include <QTimer>
 
 using namespace BotCards;
@@ -29,6 +29,9 @@ void TBotPlayer::init()
     m_rules.useGameWeights();
     m_strategy = makeStrategy(QString::number(m_level));
     m_strategy->seed(QRandomGenerator::global()->generate64());
+
+    m_thinking = new QFutureWatcher<TCombo>(this);
+    connect(m_thinking, &QFutureWatcherBase::finished, this, &TBotPlayer::thought);
 
     m_moveTimer = new QTimer(this);
     m_moveTimer->setSingleShot(true);
@@ -88,8 +91,7 @@ void TBotPlayer::init()
 
 TBotPlayer::~TBotPlayer()
 {
-    if (m_thinker)
-        m_thinker->wait(); // the search uses the strategy and this player's memory
+    // A decision still on the pool holds its own share of the strategy; its result goes with the watcher.
     m_finished = true;
     m_table->disconnect(this);
     if (m_connection) {
@@ -262,31 +264,38 @@ bool TBotPlayer::myTurn() const
 
 void TBotPlayer::playTurn()
 {
-    if (m_thinker || !myTurn())
+    if (m_thinkingNow || !myTurn())
         return;
     const TBotView v = botViewOf(m_table->table(), mySeat());
     if (v.hand == 0 || someoneOut())
         return;
     const QStringList onTable = m_table->table().tableCards();
     const QList<TCombo> throws = m_moves.legalThrows(v.hand, onTable);
-    if (m_level < 4) {
+    if (m_level < 3) {
         makeMove(m_strategy->choose(v, throws));
         return;
     }
-    // a search takes up to a few hundred milliseconds: it runs beside the event loop, so the
-    // program it shares (the host's window) stays responsive meanwhile
-    m_thinker.reset(QThread::create([this, v, throws] { m_thought = m_strategy->choose(v, throws); }));
-    connect(m_thinker.get(), &QThread::finished, this, [this, hand = v.hand, onTable] {
-        m_thinker->wait();
-        m_thinker.reset();
-        if (!myTurn())
-            return; // the turn passed on meanwhile (its time ran out, the deal ended)
-        if (maskOf(m_table->hand()) == hand && m_table->table().tableCards() == onTable)
-            makeMove(m_thought);
-        else
-            playTurn(); // the turn came round again while the search ran: think anew
-    });
-    m_thinker->start();
+    // Levels 3 and 4 look ahead (a search takes up to a few hundred milliseconds): the decision
+    // waits for a thread of the program's thinking pool while the event loop goes on.
+    m_thinkingNow = true;
+    m_thinkingHand = v.hand;
+    m_thinkingTable = onTable;
+    m_thinking->setFuture(
+        ThinkingPool::run<TCombo>([strategy = m_strategy, v, throws] { return strategy->choose(v, throws); }));
+}
+
+void TBotPlayer::thought()
+{
+    if (!m_thinkingNow)
+        return;
+    m_thinkingNow = false;
+    const QFuture<TCombo> done = m_thinking->future();
+    if (done.resultCount() == 0 || !myTurn())
+        return; // dropped, or the turn passed on meanwhile (its time ran out, the deal ended)
+    if (maskOf(m_table->hand()) == m_thinkingHand && m_table->table().tableCards() == m_thinkingTable)
+        makeMove(done.result());
+    else
+        playTurn(); // the turn came round again while it thought: think anew
 }
 
 void TBotPlayer::makeMove(TCombo pick)

@@ -9,6 +9,7 @@
 #include "bot/strategy.h"
 #include "cards/cardeng.h"
 #include "rules/rules.h"
+#include <QFutureWatcher>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -16,7 +17,6 @@
 
 class ClientTable;
 class Connection;
-class QThread;
 class QTimer;
 
 class TBotPlayer : public QObject
@@ -84,6 +84,7 @@ private:
     bool someoneOut() const; // another player has thrown the last card: the deal's end is on its way
     bool myTurn() const;
     void playTurn();
+    void thought();
     // Sends the choice, or a pass when the rules refuse it.
     void makeMove(TCombo pick);
     void askNextDeal();
@@ -95,9 +96,12 @@ private:
     TCardEng m_eng;
     TCombinationRules m_rules{m_eng};
     TMoveGenerator m_moves{m_rules};
-    std::unique_ptr<TBotStrategy> m_strategy;
-    std::unique_ptr<QThread> m_thinker; // a level-4 decision in progress
-    TCombo m_thought;                   // its choice, read once the thread has finished
+    // Shared with a decision on the thinking pool, which may outlive this player.
+    std::shared_ptr<TBotStrategy> m_strategy;
+    QFutureWatcher<TCombo> *m_thinking = nullptr; // a decision on the thinking pool
+    bool m_thinkingNow = false;
+    TCardMask m_thinkingHand = 0;   // what it was thinking about
+    QStringList m_thinkingTable;
 
     QString m_host;
     int m_port = 0;

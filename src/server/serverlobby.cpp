@@ -2,8 +2,10 @@
 #include "game/protocol.h"
 #include "host/tablehost.h"
 #include "net/connection.h"
+#include "server/serverbots.h"
 #include "server/servertables.h"
 #include "server/tableserver.h"
+#include <QPointer>
 #include <QTimer>
 
 namespace {
@@ -65,7 +67,7 @@ void TableServer::onJoin(Connection *from, Admission &a, const HubMessage &m)
     if (a.picked) {
         host = m_tables->find(a.pick);
         // Refused as a table of its own refuses: the copy may try again on the same connection.
-        if (host && host->roster().isFull())
+        if (host && host->roster().isFull() && !(m_tables->bots() && m_tables->bots()->mayMakeRoom(host)))
             return from->send(Tag::FULL);
         if (host && host->phase() == TableHost::Phase::Playing)
             return from->send(Tag::ONGAME);
@@ -98,6 +100,16 @@ void TableServer::onRejoin(Connection *from, Admission &, const HubMessage &m)
 
 void TableServer::handOver(Connection *from, TableHost *host, const HubMessage &m)
 {
+    // A computer player leaves its seat to the newcomer, who sits once it has gone.
+    const QPointer<Connection> guard(from);
+    const QPointer<TableHost> table(host);
+    if (host->roster().isFull() && m_tables->bots() && m_tables->bots()->makeRoom(host, [this, guard, table, m] {
+            if (guard && table && m_admitting.contains(guard))
+                handOver(guard, table, m);
+        })) {
+        disconnect(m_admitting[from].reading); // it has said what it wants
+        return;
+    }
     const Admission a = m_admitting.take(from);
     disconnect(a.reading);
     host->adoptConnection(from, a.said + QList<HubMessage>{m});

@@ -1,5 +1,6 @@
 #include "server/serverstatus.h"
 #include "host/tablehost.h"
+#include "server/serverbots.h"
 #include "server/servertables.h"
 #include "server/tableserver.h"
 #include <QJsonArray>
@@ -25,7 +26,8 @@ QJsonObject tableStatus(const TableServer &server, const TableHost *host)
         const TuserRec &u = host->roster().user(s);
         if (u.nick.isEmpty() || u.port < 0)
             continue;
-        const bool computer = server.isComputerSeat && server.isComputerSeat(host, s);
+        const ServerBots *bots = server.tables()->bots();
+        const bool computer = bots && bots->isComputer(host, s);
         seats.append(QJsonObject{{QStringLiteral("seat"), s},
                                  {QStringLiteral("nick"), u.nick},
                                  {QStringLiteral("address"), u.IP},

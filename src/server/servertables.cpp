@@ -2,6 +2,7 @@
 #include "game/protocol.h"
 #include "host/tablehost.h"
 #include <algorithm>
+#include "server/serverbots.h"
 
 ServerTables::ServerTables(int maxTables, QObject *parent) : QObject(parent), m_maxTables(maxTables) {}
 
@@ -43,6 +44,7 @@ TableHost *ServerTables::add(const QString &name, bool isPublic)
     m_tables.append(Table{name, isPublic, host});
     m_peak = std::max(m_peak, count());
     emit noted(QStringLiteral("%1: opened").arg(name));
+    emit opened(host);
     return host;
 }
 
@@ -54,6 +56,9 @@ TableHost *ServerTables::publicWithRoom(const QString &nick) const
             !TuserInfo::validSeat(h->roster().seatOfNick(nick)))
             return t.host;
     }
+    for (const Table &t : m_tables)
+        if (t.isPublic && m_bots && m_bots->mayMakeRoom(t.host) && !TuserInfo::validSeat(t.host->roster().seatOfNick(nick)))
+            return t.host;
     return nullptr;
 }
 
@@ -78,7 +83,7 @@ bool ServerTables::mayAdmit() const
     if (count() < m_maxTables)
         return true;
     for (const Table &t : m_tables)
-        if (!t.host->roster().isFull() || t.host->holdsSeats())
+        if (!t.host->roster().isFull() || t.host->holdsSeats() || (m_bots && m_bots->mayMakeRoom(t.host)))
             return true;
     return false;
 }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+class ServerBots;
 class TableHost;
 
 class ServerTables : public QObject
@@ -19,7 +20,8 @@ public:
     TableHost *find(const QString &name) const;
     TableHost *open(const QString &name);
     TableHost *openPublic();
-    // The first public table with a free seat, no deal running and no player of that nick.
+    // The first public table with a free seat, no deal running and no player of that nick; else the
+    // first where a computer player could leave its seat to that player.
     TableHost *publicWithRoom(const QString &nick) const;
     // The table that holds the nick's seat for that key.
     TableHost *holderOf(const QString &nick, const QString &key) const;
@@ -36,8 +38,12 @@ public:
 
     // Called with each table as it opens (tests shorten its times).
     std::function<void(TableHost *)> configure;
+    // The computer players of these tables, if any.
+    void setBots(ServerBots *bots) { m_bots = bots; }
+    ServerBots *bots() const { return m_bots; }
 
 signals:
+    void opened(TableHost *host);
     // A table's log line, prefixed with its name.
     void noted(const QString &line);
 
@@ -52,4 +58,5 @@ private:
     QList<Table> m_tables;
     int m_maxTables;
     int m_peak = 0;
+    ServerBots *m_bots = nullptr;
 };

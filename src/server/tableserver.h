@@ -46,8 +46,6 @@ public:
     int connectionCount() const;
     int peakConnections() const { return m_peakConnections; }
     qint64 uptimeMs() const { return m_running.elapsed(); }
-    // Whether a seat holds a computer player; unset, every seat holds a person.
-    std::function<bool(const TableHost *host, int seat)> isComputerSeat;
 
 signals:
     // One line per event, for the log.

@@ -4,6 +4,7 @@
 #include "bot/botplayer.h"
 #include "bot/searchstrategy.h"
 #include "bot/strategy.h"
+#include "bot/thinkingpool.h"
 #include "cards/cardcode.h"
 #include "game/protocol.h"
 #include "host/tablehost.h"
@@ -359,7 +360,7 @@ private slots:
         QCOMPARE(host.countOf(Tag::THROW), throws);
     }
 
-    // Level 4 searches on a thread of its own: it answers the host while it thinks, and a choice
+    // Level 4 searches on the thinking pool: it answers the host while it thinks, and a choice
     // the turn has left behind is dropped. A search takes about 150 ms.
     void searchingPlayerThinksBesideTheEventLoop()
     {
@@ -388,6 +389,20 @@ private slots:
         QTest::qWait(TSearchStrategy::kMaxThinkMs + 50);
         QVERIFY(host.settled());
         QCOMPARE(host.countOf(Tag::THROW), 1);
+    }
+
+    // A player deleted while its decision waits on the pool: the decision ends on its own copies.
+    void deletedWhileThinking()
+    {
+        ScriptedHost host;
+        auto bot = join(host, 0, 4);
+        QVERIFY(bot);
+        deal(host, someHand(5));
+        QVERIFY(host.waitFor(Tag::SMALLESTCARD, 0, nullptr));
+        host.say(Tag::WHOSETURN, QString::number(host.clientPort), QStringLiteral("Robo"));
+        QTRY_VERIFY(ThinkingPool::pool()->activeThreadCount() > 0);
+        bot.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(ThinkingPool::pool()->activeThreadCount(), 0, TSearchStrategy::kMaxThinkMs + 500);
     }
 
     void leadsAfterTheTableComesBack()

@@ -7,6 +7,7 @@
 #include "server/servercommands.h"
 #include "server/servercontrol.h"
 #include "server/serverstatus.h"
+#include "server/serverbots.h"
 #include "server/servertables.h"
 #include "server/tableserver.h"
 #include "support/scriptedguest.h"
@@ -86,6 +87,14 @@ QStringList nicksAt(const QJsonObject &status, const QString &table)
                      (seat[QStringLiteral("player")].toString() == QLatin1String("computer") ? "*" : "");
     nicks.sort();
     return nicks;
+}
+
+// Computer players that come soon and move at once.
+void quickBots(ServerBots &bots)
+{
+    bots.setWaitMs(100);
+    bots.setLevel(1);
+    bots.setMoveDelayMs(0);
 }
 } // namespace
 
@@ -228,14 +237,13 @@ private slots:
     {
         TableServer server;
         QVERIFY(server.listen(0));
-        server.isComputerSeat = [](const TableHost *host, int seat) { return host->roster().user(seat).nick == "A2"; };
         std::vector<std::unique_ptr<RawPeer>> guests;
         for (const auto &[last, table, nick] : {std::tuple{20, "a", "A1"}, {21, "a", "A2"}, {22, "b", "B1"}}) {
             guests.push_back(seatAt(server.port(), last, QString::fromLatin1(table), QString::fromLatin1(nick)));
             QVERIFY(guests.back());
         }
         QJsonObject status = statusOf(server);
-        QCOMPARE(nicksAt(status, "a"), QStringList({"A1", "A2*"}));
+        QCOMPARE(nicksAt(status, "a"), QStringList({"A1", "A2"}));
         QCOMPARE(nicksAt(status, "b"), QStringList({"B1"}));
         const QJsonObject seat = seatsAt(status, "b")[0].toObject();
         QCOMPARE(seat["address"].toString(), QStringLiteral("127.0.0.22"));
@@ -257,7 +265,7 @@ private slots:
         QVERIFY(guests[1]->waitTag(Tag::USER));
         QTRY_COMPARE(statusOf(server)["connections"].toInt(), 2);
         status = statusOf(server);
-        QCOMPARE(nicksAt(status, "a"), QStringList({"A2*"}));
+        QCOMPARE(nicksAt(status, "a"), QStringList({"A2"}));
         const QJsonObject peaks = status["peaks"].toObject();
         QCOMPARE(peaks["connections"].toInt(), 3);
         QCOMPARE(peaks["tables"].toInt(), 2);
@@ -270,7 +278,7 @@ private slots:
 
         for (const char *bad : {"kick a A1", "kick zz A2", "kick a", "say ", "status now", "frob", ""})
             QVERIFY2(!runControlLine(server, QString::fromLatin1(bad)).ok, bad);
-        QCOMPARE(nicksAt(statusOf(server), "a"), QStringList({"A2*"}));
+        QCOMPARE(nicksAt(statusOf(server), "a"), QStringList({"A2"}));
     }
 
     void drainEndsTheServerOnceTheDealIsOver()
@@ -338,6 +346,85 @@ private slots:
         QVERIFY(!open.listen(dir.filePath(QStringLiteral("t.sock"))));
         QVERIFY(open.errorText().contains(QStringLiteral("others may write")));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("t.sock"))));
+    }
+
+    void computerPlayersFillATableAfterTheWaitAndLeaveWithItsLastPerson()
+    {
+        TableServer server;
+        server.tables()->configure = [](TableHost *host) {
+            host->setFirstDealDelayMs(50);
+            host->setHoldMs(100);
+        };
+        ServerBots bots(server.tables());
+        quickBots(bots);
+        QVERIFY(server.listen(0));
+        ScriptedGuest ann(QStringLiteral("Ann"));
+        QVERIFY(bindTo(ann.peer, 2));
+        QElapsedTimer clock; // started before the wait can start
+        clock.start();
+        QVERIFY(ann.join(server.port()));
+        QVERIFY(ann.peer.waitTag(Tag::SEATKEY));
+        TableHost *host = server.tables()->find(QStringLiteral("public-1"));
+        QVERIFY(host);
+        QCOMPARE(host->seatedCount(), 1);
+        QTRY_COMPARE(host->seatedCount(), 4);
+        QVERIFY2(clock.elapsed() >= 100, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(nicksAt(statusOf(server), QStringLiteral("public-1")).filter(QStringLiteral("*")).size(), 3);
+        QVERIFY(!bots.isComputer(host, host->roster().seatOfNick(ann.nick)));
+        // The table deals by itself and the computer players play.
+        QTRY_VERIFY(ann.peer.count(Tag::CARD) >= 13);
+        QTRY_VERIFY(ann.peer.count(Tag::THROW) >= 4);
+
+        // Its person gone (the seat held a moment, as in any deal), the table closes.
+        ann.peer.close();
+        QTRY_COMPARE(server.tables()->count(), 0);
+    }
+
+    void aPersonTakesAComputerPlayersSeatOnlyBetweenDeals()
+    {
+        TableServer server;
+        // No deal until the test starts one.
+        server.tables()->configure = [](TableHost *host) { host->setFirstDealDelayMs(60000); };
+        ServerBots bots(server.tables());
+        quickBots(bots);
+        QVERIFY(server.listen(0));
+        ScriptedGuest ann(QStringLiteral("Ann"));
+        QVERIFY(bindTo(ann.peer, 2));
+        QVERIFY(ann.join(server.port()));
+        TableHost *host = nullptr;
+        QTRY_VERIFY((host = server.tables()->find(QStringLiteral("public-1"))) && host->seatedCount() == 4);
+
+        ScriptedGuest bob(QStringLiteral("Bob"));
+        QVERIFY(bindTo(bob.peer, 3));
+        QVERIFY(bob.join(server.port()));
+        QVERIFY(bob.peer.waitTag(Tag::SEATKEY));
+        QCOMPARE(server.tables()->count(), 1);
+        QCOMPARE(host->seatedCount(), 4);
+        QVERIFY(TuserInfo::validSeat(host->roster().seatOfNick(bob.nick)));
+        QCOMPARE(bots.computerNicks(host).size(), 2);
+
+        // In a deal nobody gives up a seat: the next person opens a table of its own.
+        QVERIFY(host->deal());
+        ScriptedGuest cid(QStringLiteral("Cid"));
+        QVERIFY(bindTo(cid.peer, 4));
+        QVERIFY(cid.join(server.port()));
+        QVERIFY(cid.peer.waitTag(Tag::SEATKEY));
+        QCOMPARE(server.tables()->count(), 2);
+        QCOMPARE(bots.computerNicks(host).size(), 2);
+        QVERIFY(TuserInfo::validSeat(server.tables()->find(QStringLiteral("public-2"))->roster().seatOfNick(cid.nick)));
+
+        // A named table full of computer players has room for a person as well.
+        RawPeer eve, fay;
+        QVERIFY(bindTo(eve, 5) && bindTo(fay, 6));
+        answerInfo(eve, {{Tag::PICKTABLE, {QStringLiteral("club")}}, {Tag::REQJOIN, {QStringLiteral("Eve")}}});
+        answerInfo(fay, {{Tag::PICKTABLE, {QStringLiteral("club")}}, {Tag::REQJOIN, {QStringLiteral("Fay")}}});
+        QVERIFY(eve.connectTo(server.port()));
+        TableHost *club = nullptr;
+        QTRY_VERIFY((club = server.tables()->find(QStringLiteral("club"))) && club->seatedCount() == 4);
+        QVERIFY(fay.connectTo(server.port()));
+        QVERIFY(fay.waitTag(Tag::SEATKEY));
+        QVERIFY(TuserInfo::validSeat(club->roster().seatOfNick(QStringLiteral("Fay"))));
+        QCOMPARE(bots.computerNicks(club).size(), 2);
     }
 
     void sigtermTellsEveryTableAndEnds()
