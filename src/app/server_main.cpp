@@ -5,6 +5,7 @@
 #include "portmap/hostingstatus.h"
 #include "net/hublistener.h"
 #include "portmap/portmapper.h"
+#include "server/serverconfig.h"
 #include "server/tableserver.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -13,6 +14,8 @@
 
 namespace {
 
+LogLevel shownLevel = LogLevel::Info;
+
 void logLine(const QString &line)
 {
     const QString stamped = QDateTime::currentDateTime().toString(Qt::ISODate) + QLatin1Char(' ') + line;
@@ -20,18 +23,33 @@ void logLine(const QString &line)
     std::fflush(stdout);
 }
 
-bool numberOption(const QCommandLineParser &parser, const QCommandLineOption &option, int low, int high, int *value)
+void logAt(const QString &line, LogLevel level)
 {
-    bool ok = false;
-    *value = parser.value(option).trimmed().toInt(&ok);
-    if (ok && *value >= low && *value <= high)
-        return true;
-    std::fputs(qPrintable(QStringLiteral("quadrix-server: --%1 wants a number from %2 to %3\n")
-                              .arg(option.names().constFirst())
-                              .arg(low)
-                              .arg(high)),
-               stderr);
-    return false;
+    if (level <= shownLevel)
+        logLine(line);
+}
+
+// What may change while the server runs, from the settings to the running server.
+void applyLive(TableServer &server, const ServerConfig &config)
+{
+    shownLevel = config.logLevel;
+    server.setMaxPerAddress(config.maxPerAddress);
+    server.setChatLimit(config.chatLines, config.chatWindowS * 1000);
+    server.setGreeting(config.motd);
+}
+
+void reload(TableServer &server, ServerConfig &config)
+{
+    QStringList ignored;
+    if (!config.reload(&ignored)) {
+        logAt(QStringLiteral("The settings were not read again, nothing changed: ") + config.error(), LogLevel::Error);
+        return;
+    }
+    applyLive(server, config);
+    QString line = QStringLiteral("Settings read again from ") + (config.file().isEmpty() ? QStringLiteral("the command line") : config.file());
+    if (!ignored.isEmpty())
+        line += QStringLiteral("; a restart is needed for ") + ignored.join(QStringLiteral(", ")) + QStringLiteral(", kept as they were");
+    logAt(line, ignored.isEmpty() ? LogLevel::Info : LogLevel::Warning);
 }
 
 } // namespace
@@ -48,47 +66,41 @@ int main(int argc, char *argv[])
         "public table with a free seat and no deal running (a new one opens when none has room), or at the\n"
         "table it names. A table's first deal starts two seconds after its fourth player sits down; the winner\n"
         "of a deal starts the next one, or the server does ten seconds after the deal ended. One line per\n"
-        "event goes to the standard output."));
+        "event goes to the standard output. Every option can also be set in the settings file; the command\n"
+        "line wins. SIGHUP reads the file again."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption portOpt(QStringLiteral("port"),
-                                     QStringLiteral("Port to listen on; 0 picks a free one (default 110)."),
-                                     QStringLiteral("port"), QStringLiteral("110"));
-    const QCommandLineOption tablesOpt(QStringLiteral("tables"),
-                                       QStringLiteral("Tables the server holds at most (default 64)."),
-                                       QStringLiteral("N"), QStringLiteral("64"));
-    const QCommandLineOption perAddressOpt(QStringLiteral("max-per-address"),
-                                           QStringLiteral("Connections allowed from one address (default 8)."),
-                                           QStringLiteral("N"), QStringLiteral("8"));
-    const QCommandLineOption openPortOpt(QStringLiteral("open-port"),
-                                         QStringLiteral("Ask the router (NAT-PMP or UPnP) to forward the port to this machine "
-                                                        "while the server runs."));
-    parser.addOptions({portOpt, tablesOpt, perAddressOpt, openPortOpt});
+    ServerConfig::addOptions(parser);
     parser.process(app);
 
-    int port = 0;
-    int tables = 0;
-    int perAddress = 0;
-    if (!numberOption(parser, portOpt, 0, 65535, &port) || !numberOption(parser, tablesOpt, 1, 10000, &tables) ||
-        !numberOption(parser, perAddressOpt, 1, 10000, &perAddress))
+    ServerConfig config;
+    if (!config.load(parser)) {
+        std::fputs(qPrintable(QStringLiteral("quadrix-server: ") + config.error() + QLatin1Char('\n')), stderr);
         return 2;
+    }
 
-    TableServer server(tables, perAddress);
-    QObject::connect(&server, &TableServer::noted, &server, &logLine);
+    TableServer server(config.tables, config.maxPerAddress);
+    applyLive(server, config);
+    QObject::connect(&server, &TableServer::noted, &server, &logAt);
     QObject::connect(&server, &TableServer::done, &app, &QCoreApplication::quit);
-    if (!server.listen(port)) {
+    if (!server.listen(config.port, config.bindAddress())) {
         std::fputs(qPrintable(QStringLiteral("quadrix-server: ") + server.errorText() + QLatin1Char('\n')), stderr);
         return 1;
     }
-    logLine(QStringLiteral("Listening on port %1").arg(server.port()));
+    // Always shown: it says where players find the server.
+    logLine(config.bind.isEmpty() ? QStringLiteral("Listening on port %1").arg(server.port())
+                                  : QStringLiteral("Listening on %1 port %2").arg(config.bind).arg(server.port()));
+    if (!config.file().isEmpty())
+        logAt(QStringLiteral("Settings from ") + config.file(), LogLevel::Info);
     // Destroyed after the event loop ends, also for a termination signal: the mapping goes with it.
     PortMapper mapper;
-    if (parser.isSet(openPortOpt)) {
+    if (config.openPort) {
         QObject::connect(&mapper, &PortMapper::finished, &server, [&server](const PortMapResult &result) {
             logLine(hostingText(server.listener()->localAddress(), server.port(), result).trimmed());
         });
         mapper.open(quint16(server.port()));
     }
     watchTerminationSignals(&server, [&server] { server.shutDown(); });
+    watchReloadSignal(&server, [&server, &config] { reload(server, config); });
     return app.exec();
 }

@@ -35,7 +35,8 @@ TableHost *ServerTables::add(const QString &name, bool isPublic)
     auto *host = new TableHost(this);
     if (configure)
         configure(host);
-    connect(host, &TableHost::noted, this, [this, name](const QString &line) { emit noted(name + QStringLiteral(": ") + line); });
+    connect(host, &TableHost::noted, this,
+            [this, name](const QString &line, LogLevel level) { emit noted(name + QStringLiteral(": ") + line, level); });
     connect(host, &TableHost::seatsChanged, this, &ServerTables::closeUnused, Qt::QueuedConnection);
     m_tables.append(Table{name, isPublic, host});
     emit noted(QStringLiteral("%1: opened").arg(name));

@@ -3,8 +3,10 @@
 // admission ("[CAPS]", "[PICKTABLE]", "[REQJOIN]" or "[REJOIN]") until it is clear which table the
 // copy wants; then that table's host takes the connection over with what it said, and stays the
 // one authority of its table. It also keeps the connections per address within a limit.
+#include "host/loglevel.h"
 #include "hub/wire.h"
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QMetaObject>
 #include <QObject>
@@ -22,7 +24,14 @@ public:
     explicit TableServer(int maxTables = 64, int maxPerAddress = 8, QObject *parent = nullptr);
     ~TableServer() override;
 
-    bool listen(int port);
+    // On every address of both families unless one address is given.
+    bool listen(int port, const QHostAddress &address = QHostAddress());
+    // These may change while the server runs; they count from the next connection or line.
+    void setMaxPerAddress(int n) { m_maxPerAddress = n; }
+    // Chat and system lines one connection may send in the window (lines 0: no limit).
+    void setChatLimit(int lines, int windowMs);
+    // A system line for each player who sits down anew (not one coming back); empty: none.
+    void setGreeting(const QString &line) { m_greeting = line; }
     QString errorText() const;
     int port() const;
     HubListener *listener() const { return m_listener; }
@@ -35,7 +44,7 @@ public:
 
 signals:
     // One line per event, for the log.
-    void noted(const QString &line);
+    void noted(const QString &line, LogLevel level = LogLevel::Info);
     void done();
 
 private:
@@ -59,5 +68,6 @@ private:
     QHash<QString, int> m_perAddress;
     QHash<Connection *, Admission> m_admitting;
     int m_maxPerAddress;
+    QString m_greeting;
     bool m_closing = false;
 };
