@@ -52,11 +52,11 @@ bool openPipe(QObject *context)
     return true;
 }
 
-void watch(QObject *context, std::initializer_list<int> signals, std::function<void()> handler)
+void watch(QObject *context, std::initializer_list<int> numbers, std::function<void()> handler)
 {
     if (!openPipe(context))
         return;
-    for (int signal : signals) {
+    for (int signal : numbers) {
         watches().insert(signal, Watch{context, handler});
         struct sigaction sa = {};
         sa.sa_handler = onSignal;

@@ -4,15 +4,19 @@
 #include "game/protocol.h"
 #include "host/tablehost.h"
 #include "net/hubdialer.h"
+#include "server/serverconfig.h"
 #include "server/servertables.h"
 #include "server/tableserver.h"
 #include "support/scriptedguest.h"
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHostAddress>
 #include <QProcess>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTcpSocket>
 #include <QTest>
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <vector>
@@ -36,6 +40,13 @@ void answerInfo(RawPeer &peer, const QList<HubMessage> &answer)
     };
 }
 
+void writeFile(const QString &path, const QByteArray &text)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+}
+
 void quickTables(TableServer &server)
 {
     server.tables()->configure = [](TableHost *host) { host->setFirstDealDelayMs(50); };
@@ -51,6 +62,7 @@ private slots:
     {
         TableServer server;
         quickTables(server);
+        server.setGreeting(QStringLiteral("Welcome, play fair"));
         QVERIFY(server.listen(0));
         std::vector<std::unique_ptr<ScriptedGuest>> guests;
         for (int i = 0; i < 12; ++i) {
@@ -67,6 +79,12 @@ private slots:
             QTRY_VERIFY(g->peer.count(Tag::CARD) >= 13);
             QTRY_VERIFY(g->peer.count(Tag::THROW) > 0);
         }
+        // Each newcomer heard the message of the day once seated.
+        const QList<HubMessage> &heard = guests.front()->peer.got;
+        const auto greeting = std::find_if(heard.begin(), heard.end(), [](const HubMessage &m) { return m.Protocol == Tag::SYSTEM; });
+        QVERIFY(greeting != heard.end());
+        QCOMPARE(greeting->value[0], QStringLiteral("[*] Welcome, play fair"));
+        QVERIFY(std::find_if(heard.begin(), greeting, [](const HubMessage &m) { return m.Protocol == Tag::SEATKEY; }) != greeting);
 
         // A guest of the second table loses its line and comes back with its key from elsewhere.
         TableHost *second = server.tables()->find(QStringLiteral("public-2"));
@@ -151,7 +169,8 @@ private slots:
 
     void connectionsBeyondTheLimitOfAnAddressAreClosed()
     {
-        TableServer server(64, 2);
+        TableServer server(64, 8);
+        server.setMaxPerAddress(2);
         QVERIFY(server.listen(0));
         std::vector<std::unique_ptr<RawPeer>> peers;
         for (int last : {5, 5, 5, 6}) {
@@ -174,10 +193,87 @@ private slots:
         QVERIFY(again.waitTag(Tag::REQVER));
     }
 
+    void aServerBoundToOneAddressIsReachedOnlyThere()
+    {
+        TableServer server;
+        QVERIFY(server.listen(0, QHostAddress(QStringLiteral("127.0.0.2"))));
+        QTcpSocket elsewhere;
+        elsewhere.connectToHost(QHostAddress::LocalHost, quint16(server.port()));
+        QVERIFY(!elsewhere.waitForConnected(2000));
+        QTcpSocket there;
+        there.connectToHost(QHostAddress(QStringLiteral("127.0.0.2")), quint16(server.port()));
+        QVERIFY(there.waitForConnected(2000));
+    }
+
+    void settingsRefuseBadValuesAndTheCommandLineWins()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("server.ini"));
+        writeFile(file, "[server]\nport = 4000\ntables = 3\nmotd = Hello, friends\nchat-limit = 4/2\nlog-level = Debug\n");
+        ServerConfig config;
+        QVERIFY2(config.load(file, {{QStringLiteral("port"), QStringLiteral("4001")}, {QStringLiteral("bind"), QStringLiteral("::1")}}),
+                 qPrintable(config.error()));
+        QCOMPARE(config.port, 4001);
+        QCOMPARE(config.tables, 3);
+        QCOMPARE(config.maxPerAddress, 8);
+        QCOMPARE(config.motd, QStringLiteral("Hello, friends"));
+        QCOMPARE(config.chatLines, 4);
+        QCOMPARE(config.chatWindowS, 2);
+        QCOMPARE(config.logLevel, LogLevel::Debug);
+        QCOMPARE(config.bindAddress(), QHostAddress(QHostAddress::LocalHostIPv6));
+        QCOMPARE(config.controlSocketCandidates().last(), QStringLiteral("/run/quadrix/quadrix-server-4001.sock"));
+
+        // Each refusal names the key, the value and why.
+        const QList<std::pair<QByteArray, QString>> bad{
+            {"bot-level = 5", QStringLiteral("bot-level = \"5\": wants a whole number from 1 to 4")},
+            {"bind = 300.1.1.1", QStringLiteral("bind = \"300.1.1.1\": wants an IPv4 or IPv6 address")},
+            {"log-level = loud", QStringLiteral("log-level = \"loud\": wants error, warning, info or debug")},
+            {"chat-limit = 10", QStringLiteral("chat-limit = \"10\": wants LINES/SECONDS")},
+            {"prot = 1", QStringLiteral("server/prot: not a known key")},
+        };
+        for (const auto &[line, why] : bad) {
+            writeFile(file, "[server]\n" + line + "\n");
+            ServerConfig refused;
+            QVERIFY(!refused.load(file, {}));
+            QVERIFY2(refused.error().startsWith(file + QStringLiteral(": ") + why), qPrintable(refused.error()));
+        }
+        ServerConfig fromCommandLine;
+        QVERIFY(!fromCommandLine.load({}, {{QStringLiteral("port"), QStringLiteral("70000")}}));
+        QCOMPARE(fromCommandLine.error(), QStringLiteral("command line: port = \"70000\": wants a whole number from 0 to 65535"));
+    }
+
+    void readingTheSettingsAgainKeepsWhatNeedsARestart()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("server.ini"));
+        writeFile(file, "[server]\nport = 4000\nbot-level = 2\nmax-per-address = 3\n");
+        ServerConfig config;
+        QVERIFY(config.load(file, {{QStringLiteral("bot-delay"), QStringLiteral("50")}}));
+        writeFile(file, "[server]\nport = 4100\ntables = 9\nbot-level = 3\nbot-delay = 700\nmotd = New rules\n");
+        QStringList ignored;
+        QVERIFY(config.reload(&ignored));
+        QCOMPARE(ignored, (QStringList{QStringLiteral("port"), QStringLiteral("tables")}));
+        QCOMPARE(config.port, 4000);
+        QCOMPARE(config.tables, 64);
+        QCOMPARE(config.botLevel, 3);
+        QCOMPARE(config.maxPerAddress, 8);
+        QCOMPARE(config.botDelayMs, 50);
+        QCOMPARE(config.motd, QStringLiteral("New rules"));
+        // A bad value changes nothing.
+        writeFile(file, "[server]\nbot-level = 0\n");
+        QVERIFY(!config.reload(&ignored));
+        QVERIFY(config.error().contains(QStringLiteral("bot-level = \"0\"")));
+        QCOMPARE(config.botLevel, 3);
+    }
+
     void sigtermTellsEveryTableAndEnds()
     {
+        // The settings file gives the port; SIGHUP reads it again and keeps the port.
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("server.ini"));
+        writeFile(file, "[server]\nport = 0\n");
         QProcess program;
-        program.start(QStringLiteral(QUADRIX_SERVER_PATH), {QStringLiteral("--port"), QStringLiteral("0")});
+        program.start(QStringLiteral(QUADRIX_SERVER_PATH), {QStringLiteral("--config"), file});
         QVERIFY(program.waitForStarted());
         QTRY_VERIFY(program.canReadLine());
         const QByteArray first = program.readLine();
@@ -193,6 +289,11 @@ private slots:
             QVERIFY(g->connectTo(port));
             QVERIFY(g->waitTag(Tag::SEATKEY));
         }
+        writeFile(file, "[server]\nport = 1\n");
+        ::kill(pid_t(program.processId()), SIGHUP);
+        QByteArray log;
+        QTRY_VERIFY2((log += program.readAllStandardOutput()).contains("a restart is needed for port"), log.constData());
+
         QElapsedTimer clock;
         qint64 endedAfter = -1;
         connect(&program, &QProcess::finished, this, [&] { endedAfter = clock.elapsed(); });
@@ -205,7 +306,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(endedAfter >= 0, 3000);
         QVERIFY2(endedAfter < 2000, qPrintable(QString::number(endedAfter)));
         QCOMPARE(program.exitCode(), 0);
-        const QByteArray log = program.readAllStandardOutput();
+        log += program.readAllStandardOutput();
         QVERIFY(log.contains("north: north-guest sat down") && log.contains("south: south-guest sat down"));
     }
 };
