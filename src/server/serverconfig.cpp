@@ -83,8 +83,8 @@ QString setLogLevel(ServerConfig &c, const QString &v)
 QString setControlSocket(ServerConfig &c, const QString &v)
 {
     const QString text = v.trimmed();
-    if (!text.isEmpty() && !QDir::isAbsolutePath(text))
-        return QStringLiteral("wants an absolute path, or nothing for the runtime folder");
+    if (!text.isEmpty() && text != QLatin1String("none") && !QDir::isAbsolutePath(text))
+        return QStringLiteral("wants an absolute path, nothing for the runtime folder, or none");
     c.controlSocket = text;
     return {};
 }
@@ -125,7 +125,7 @@ const std::array kKeys{
         "Chat lines one connection may send in that many seconds (default 10/10; 0: no limit)."},
     Key{"log-level", true, setLogLevel, "level", "error, warning, info (default) or debug."},
     Key{"control-socket", false, setControlSocket, "path",
-        "Control socket (default: quadrix-server-PORT.sock in the runtime folder)."},
+        "Control socket (default: quadrix-server-PORT.sock in the runtime folder; none: no socket)."},
     Key{"open-port", false, setOpenPort, nullptr,
         "Ask the router (NAT-PMP or UPnP) to forward the port to this machine while the server runs."},
 };
@@ -276,11 +276,13 @@ QHostAddress ServerConfig::bindAddress() const
     return bind.isEmpty() ? QHostAddress() : QHostAddress(bind);
 }
 
-QStringList ServerConfig::controlSocketCandidates() const
+QStringList ServerConfig::controlSocketCandidates(int listeningPort) const
 {
+    if (controlSocket == QLatin1String("none"))
+        return {};
     if (!controlSocket.isEmpty())
         return {controlSocket};
-    const QString name = QStringLiteral("quadrix-server-%1.sock").arg(port);
+    const QString name = QStringLiteral("quadrix-server-%1.sock").arg(listeningPort < 0 ? port : listeningPort);
     QStringList places;
     // systemd names the unit's RuntimeDirectory here; an operator's shell has only its own folder.
     for (const char *var : {"RUNTIME_DIRECTORY", "XDG_RUNTIME_DIR"}) {

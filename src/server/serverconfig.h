@@ -28,7 +28,7 @@ public:
     int chatLines = 10;      // 0: no limit
     int chatWindowS = 10;
     LogLevel logLevel = LogLevel::Info;
-    QString controlSocket;   // empty: controlSocketCandidates().first()
+    QString controlSocket;   // empty: controlSocketCandidates().first(); "none": no control socket
     bool openPort = false;
 
     // Adds --config and an option for every key.
@@ -48,8 +48,9 @@ public:
     // Null for every address; else the one address to listen on.
     QHostAddress bindAddress() const;
     // Where the control socket may be, first the server's own choice: the service's runtime
-    // folder, the user's, then /run/quadrix; named after the port.
-    QStringList controlSocketCandidates() const;
+    // folder, the user's, then /run/quadrix; named after the port (-1: the configured one; a server
+    // asked for port 0 names it after the port it got). Empty for "none".
+    QStringList controlSocketCandidates(int port = -1) const;
     static QString logLevelName(LogLevel level);
 
 private:
