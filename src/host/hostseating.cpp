@@ -107,7 +107,7 @@ void TableHost::onRejoin(Connection *from, const QString &nick, const QString &k
         return;
     const int seat = m_roster.seatOfNick(nick);
     if (!TuserInfo::validSeat(seat) || !m_held.isHeld(seat) || !m_held.keyMatches(seat, key)) {
-        emit noted(QStringLiteral("A rejoin as %1 from %2 was refused").arg(nick, from->peerAddress()));
+        emit noted(QStringLiteral("A rejoin as %1 from %2 was refused").arg(nick, from->peerAddress()), LogLevel::Warning);
         sendTo(from, Tag::CHNICK);
         from->closeWhenSent();
         return;

@@ -138,7 +138,7 @@ void TableHost::refuse(int seat, const QString &what, Refusal why)
 {
     const QString line = nickOf(seat) + QStringLiteral("'s ") + what + QStringLiteral(" was refused: ") + refusalText(why);
     emit refused(line);
-    emit noted(line);
+    emit noted(line, LogLevel::Warning);
     resync(seat);
 }
 
@@ -283,7 +283,7 @@ void TableHost::pingExpired()
             continue;
         // Dropped on purpose: the player leaves, the seat is not held.
         m_droppingOnPurpose.insert(link.data());
-        emit noted(QStringLiteral("%1 did not answer the ping and was dropped").arg(nickOf(seatOf(link))));
+        emit noted(QStringLiteral("%1 did not answer the ping and was dropped").arg(nickOf(seatOf(link))), LogLevel::Warning);
         link->close();
     }
     emit seatsChanged();

@@ -14,6 +14,7 @@
 #include "game/heldseats.h"
 #include "game/roster.h"
 #include "game/table.h"
+#include "host/loglevel.h"
 #include "rules/rules.h"
 #include <QHash>
 #include <QList>
@@ -96,7 +97,7 @@ public:
 
 signals:
     // One line per event, for a log: seated, left, refused, deal started, deal won.
-    void noted(const QString &line);
+    void noted(const QString &line, LogLevel level = LogLevel::Info);
     // A claim the host refused, as the owner's chat shows it.
     void refused(const QString &line);
     void phaseChanged(Phase phase);

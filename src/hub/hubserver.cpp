@@ -114,10 +114,12 @@ void TwsHUBsvr::setActive(bool on)
     }
     if (!m_server->isListening()) {
         const bool valid = m_port >= 0 && m_port <= 65535;
-        // Both families where the system has IPv6, else IPv4 alone.
+        // Both families where the system has IPv6, else IPv4 alone; or the one address asked for.
         const bool listening = valid
-                               && (m_server->listen(QHostAddress::Any, quint16(m_port))
-                                   || m_server->listen(QHostAddress::AnyIPv4, quint16(m_port)));
+                               && (m_listenAddress.isNull()
+                                       ? m_server->listen(QHostAddress::Any, quint16(m_port))
+                                             || m_server->listen(QHostAddress::AnyIPv4, quint16(m_port))
+                                       : m_server->listen(m_listenAddress, quint16(m_port)));
         if (!listening) {
             const auto error = valid ? m_server->serverError() : QAbstractSocket::UnsupportedSocketOperationError;
             m_lastError = valid ? m_server->errorString() : QStringLiteral("Port out of range");

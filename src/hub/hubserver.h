@@ -3,6 +3,7 @@
 #include "hub/wire.h"
 #include <QList>
 #include <QAbstractSocket>
+#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -27,6 +28,9 @@ public:
     void setActive(bool on);
     int Port() const;
     bool setPort(int port); // false ("Can't change value while socket is active") while listening on another port
+    // The one address to listen on from the next activation; null (the default): every address of both families.
+    void setListenAddress(const QHostAddress &address) { m_listenAddress = address; }
+    QHostAddress listenAddress() const { return m_listenAddress; }
     int MaxClient() const { return m_maxClient; }
     void setMaxClient(int n) { m_maxClient = n; }
     bool LogEnabled() const { return m_logEnabled; }
@@ -136,6 +140,7 @@ private:
     int m_chatWindowMs = 10000;
     bool m_active = false;
     int m_port = 5000;
+    QHostAddress m_listenAddress;
     int m_boundPort = -1;              // the Port value used by the running listener
     int m_maxClient = 0;
     bool m_logEnabled = false;

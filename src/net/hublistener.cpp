@@ -62,10 +62,11 @@ HubListener::~HubListener()
     m_hub->disconnect(this);
 }
 
-bool HubListener::listen(int port)
+bool HubListener::listen(int port, const QHostAddress &address)
 {
     m_error.clear();
     m_hub->setPort(port);
+    m_hub->setListenAddress(address);
     m_hub->setActive(true);
     return m_hub->Active();
 }

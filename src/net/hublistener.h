@@ -4,6 +4,7 @@
 // and the time allowed to sit down stay the hub's.
 #include "net/connection.h"
 #include <QHash>
+#include <QHostAddress>
 #include <QString>
 
 class TwsHUBsvr;
@@ -15,8 +16,9 @@ public:
     explicit HubListener(QObject *parent = nullptr);
     ~HubListener() override;
 
-    // Listens on the port (0: any free port); false with errorText() when it cannot.
-    bool listen(int port);
+    // Listens on the port (0: any free port) of the address (null: every address of both families);
+    // false with errorText() when it cannot.
+    bool listen(int port, const QHostAddress &address = QHostAddress());
     void close();
     bool isListening() const;
     int port() const;

@@ -38,13 +38,6 @@ bool answers(const QByteArray &path, int *error)
 }
 } // namespace
 
-QString defaultControlSocketPath(int port)
-{
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    const QString folder = runtime.isEmpty() ? QStringLiteral("/run/quadrix") : runtime;
-    return QDir(folder).filePath(QStringLiteral("quadrix-server-%1.sock").arg(port));
-}
-
 ServerControl::ServerControl(TableServer *server, QObject *parent)
     : QObject(parent), m_server(server), m_local(new QLocalServer(this))
 {

@@ -9,9 +9,6 @@ class QLocalServer;
 class QLocalSocket;
 class TableServer;
 
-// In the user's runtime folder (or /run/quadrix without one), named after the port.
-QString defaultControlSocketPath(int port);
-
 class ServerControl : public QObject
 {
 public:

@@ -40,11 +40,12 @@ void TableServer::onAdmissionMessage(Connection *from, const HubMessage &m)
 void TableServer::onPick(Connection *from, Admission &a, const QString &name)
 {
     if (a.picked) {
-        emit noted(QStringLiteral("A second table name from %1 was ignored").arg(from->peerAddress()));
+        emit noted(QStringLiteral("A second table name from %1 was ignored").arg(from->peerAddress()), LogLevel::Warning);
         return;
     }
     if (!isValidTableName(name)) {
-        emit noted(QStringLiteral("A connection from %1 asked for an ill-formed table name").arg(from->peerAddress()));
+        emit noted(QStringLiteral("A connection from %1 asked for an ill-formed table name").arg(from->peerAddress()),
+                   LogLevel::Warning);
         m_admitting.remove(from);
         from->send(Tag::SYSTEM, kTableNameRule);
         // The hub lets a chat line wait behind every other message: the refusal follows once the line left.
@@ -89,7 +90,8 @@ void TableServer::onRejoin(Connection *from, Admission &, const HubMessage &m)
 {
     TableHost *host = m_tables->holderOf(m.value[0], m.value[1]);
     if (!host) {
-        emit noted(QStringLiteral("A rejoin as %1 from %2 was refused").arg(m.value[0], from->peerAddress()));
+        emit noted(QStringLiteral("A rejoin as %1 from %2 was refused").arg(m.value[0], from->peerAddress()),
+                   LogLevel::Warning);
         m_admitting.remove(from);
         from->send(Tag::CHNICK);
         from->closeWhenSent();
@@ -115,4 +117,7 @@ void TableServer::handOver(Connection *from, TableHost *host, const HubMessage &
     host->adoptConnection(from, a.said + QList<HubMessage>{m});
     if (a.wantsName && host->seats(from))
         from->send(Tag::TABLENAME, m_tables->nameOf(host));
+    // At the table, where its chat shows it, and only once: a player coming back has read it.
+    if (m.Protocol == Tag::REQJOIN && host->seats(from) && !m_greeting.isEmpty())
+        from->send(Tag::SYSTEM, QStringLiteral("[*] ") + m_greeting);
 }

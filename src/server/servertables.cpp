@@ -39,7 +39,8 @@ TableHost *ServerTables::add(const QString &name, bool isPublic)
     host->offerFeature(Feature::Tables);
     if (configure)
         configure(host);
-    connect(host, &TableHost::noted, this, [this, name](const QString &line) { emit noted(name + QStringLiteral(": ") + line); });
+    connect(host, &TableHost::noted, this,
+            [this, name](const QString &line, LogLevel level) { emit noted(name + QStringLiteral(": ") + line, level); });
     connect(host, &TableHost::seatsChanged, this, &ServerTables::closeUnused, Qt::QueuedConnection);
     m_tables.append(Table{name, isPublic, host});
     m_peak = std::max(m_peak, count());

@@ -2,6 +2,7 @@
 // The tables of a server: each a TableHost without an owner, known by its name. Public tables are
 // named "public-1", "public-2", ...; a named table opens when a player first asks for it. A table
 // with nobody seated, no seat held and no connection closes.
+#include "host/loglevel.h"
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -45,7 +46,7 @@ public:
 signals:
     void opened(TableHost *host);
     // A table's log line, prefixed with its name.
-    void noted(const QString &line);
+    void noted(const QString &line, LogLevel level = LogLevel::Info);
 
 private:
     struct Table {

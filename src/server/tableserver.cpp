@@ -18,6 +18,8 @@ TableServer::TableServer(int maxTables, int maxPerAddress, QObject *parent)
     connect(m_listener, &HubListener::newConnection, this, &TableServer::addConnection);
     connect(m_tables, &ServerTables::noted, this, &TableServer::noted);
     m_running.start();
+    connect(m_listener->hub(), &TwsHUBsvr::OnClientError, this,
+            [this](const QString &text) { emit noted(QStringLiteral("Connection error: ") + text, LogLevel::Debug); });
 }
 
 TableServer::~TableServer()
@@ -25,9 +27,14 @@ TableServer::~TableServer()
     m_listener->disconnect(this);
 }
 
-bool TableServer::listen(int port)
+bool TableServer::listen(int port, const QHostAddress &address)
 {
-    return m_listener->listen(port);
+    return m_listener->listen(port, address);
+}
+
+void TableServer::setChatLimit(int lines, int windowMs)
+{
+    m_listener->hub()->setChatLimit(lines, windowMs);
 }
 
 QString TableServer::errorText() const
@@ -44,12 +51,14 @@ void TableServer::addConnection(Connection *connection)
 {
     const QString address = connection->peerAddress();
     if (m_closing || m_perAddress.value(address) >= m_maxPerAddress) {
-        emit noted(QStringLiteral("A connection from %1 was closed: too many from that address").arg(address));
+        emit noted(QStringLiteral("A connection from %1 was closed: too many from that address").arg(address),
+                   LogLevel::Warning);
         connection->close();
         return;
     }
     ++m_perAddress[address];
     m_peakConnections = std::max(m_peakConnections, connectionCount());
+    emit noted(QStringLiteral("A connection from %1 port %2").arg(address).arg(connection->wirePort()), LogLevel::Debug);
     connect(connection, &Connection::closed, this, [this, connection, address] { onClosed(connection, address); });
     if (!m_tables->mayAdmit()) {
         connection->send(Tag::FULL);
@@ -65,6 +74,8 @@ void TableServer::addConnection(Connection *connection)
 
 void TableServer::onClosed(Connection *connection, const QString &address)
 {
+    emit noted(QStringLiteral("The connection from %1 port %2 closed").arg(address).arg(connection->wirePort()),
+               LogLevel::Debug);
     m_admitting.remove(connection);
     if (--m_perAddress[address] <= 0)
         m_perAddress.remove(address);

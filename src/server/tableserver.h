@@ -3,10 +3,12 @@
 // admission ("[CAPS]", "[PICKTABLE]", "[REQJOIN]" or "[REJOIN]") until it is clear which table the
 // copy wants; then that table's host takes the connection over with what it said, and stays the
 // one authority of its table. It also keeps the connections per address within a limit.
+#include "host/loglevel.h"
 #include "hub/wire.h"
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QMetaObject>
 #include <QObject>
@@ -25,7 +27,14 @@ public:
     explicit TableServer(int maxTables = 64, int maxPerAddress = 8, QObject *parent = nullptr);
     ~TableServer() override;
 
-    bool listen(int port);
+    // On every address of both families unless one address is given.
+    bool listen(int port, const QHostAddress &address = QHostAddress());
+    // These may change while the server runs; they count from the next connection or line.
+    void setMaxPerAddress(int n) { m_maxPerAddress = n; }
+    // Chat and system lines one connection may send in the window (lines 0: no limit).
+    void setChatLimit(int lines, int windowMs);
+    // A system line for each player who sits down anew (not one coming back); empty: none.
+    void setGreeting(const QString &line) { m_greeting = line; }
     QString errorText() const;
     int port() const;
     HubListener *listener() const { return m_listener; }
@@ -49,7 +58,7 @@ public:
 
 signals:
     // One line per event, for the log.
-    void noted(const QString &line);
+    void noted(const QString &line, LogLevel level = LogLevel::Info);
     void done();
 
 private:
@@ -76,6 +85,7 @@ private:
     QHash<QString, int> m_perAddress;
     QHash<Connection *, Admission> m_admitting;
     int m_maxPerAddress;
+    QString m_greeting;
     bool m_closing = false;
     bool m_draining = false;
     QHash<QString, QDeadlineTimer> m_kicked; // by nick and address

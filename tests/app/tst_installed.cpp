@@ -126,7 +126,8 @@ void TestInstalled::cleanupTestCase()
 void TestInstalled::installsTheProgramsAndTheirDesktopFiles()
 {
     QStringList expected = {QStringLiteral("usr/bin/quadrix"), QStringLiteral("usr/bin/quadrix-bot"),
-                            QStringLiteral("usr/bin/quadrix-server"),
+                            QStringLiteral("usr/bin/quadrix-server"), QStringLiteral("etc/quadrix/server.ini"),
+                            QStringLiteral("usr/lib/systemd/system/quadrix-server.service"),
                             QStringLiteral("usr/share/applications/%1.desktop").arg(kId),
                             QStringLiteral("usr/share/metainfo/%1.metainfo.xml").arg(kId),
                             QStringLiteral("usr/share/icons/hicolor/scalable/apps/%1.svg").arg(kId)};
@@ -144,6 +145,10 @@ void TestInstalled::installsTheProgramsAndTheirDesktopFiles()
     for (const QString &program :
          {QStringLiteral("bin/quadrix"), QStringLiteral("bin/quadrix-bot"), QStringLiteral("bin/quadrix-server")})
         QVERIFY2(QFileInfo(installed(program)).permissions() & QFile::ExeOther, qPrintable(program));
+    // The service starts the program where this installation put it, with the installed settings.
+    QFile unit(m_stage + QStringLiteral("/usr/lib/systemd/system/quadrix-server.service"));
+    QVERIFY(unit.open(QIODevice::ReadOnly));
+    QVERIFY(unit.readAll().contains("\nExecStart=/usr/bin/quadrix-server --config /etc/quadrix/server.ini\n"));
     for (int size : sizes)
         QCOMPARE(pngSize(installed(QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(kId))),
                  QSize(size, size));

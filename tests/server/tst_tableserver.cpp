@@ -8,6 +8,7 @@
 #include "server/servercontrol.h"
 #include "server/serverstatus.h"
 #include "server/serverbots.h"
+#include "server/serverconfig.h"
 #include "server/servertables.h"
 #include "server/tableserver.h"
 #include "support/scriptedguest.h"
@@ -23,6 +24,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <csignal>
 #include <sys/stat.h>
 #include <memory>
@@ -45,6 +47,13 @@ void answerInfo(RawPeer &peer, const QList<HubMessage> &answer)
             for (const HubMessage &a : answer)
                 peer.send(a.Protocol, a.value[0], a.value[1]);
     };
+}
+
+void writeFile(const QString &path, const QByteArray &text)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
 }
 
 void quickTables(TableServer &server)
@@ -107,6 +116,7 @@ private slots:
     {
         TableServer server;
         quickTables(server);
+        server.setGreeting(QStringLiteral("Welcome, play fair"));
         QVERIFY(server.listen(0));
         std::vector<std::unique_ptr<ScriptedGuest>> guests;
         for (int i = 0; i < 12; ++i) {
@@ -123,6 +133,12 @@ private slots:
             QTRY_VERIFY(g->peer.count(Tag::CARD) >= 13);
             QTRY_VERIFY(g->peer.count(Tag::THROW) > 0);
         }
+        // Each newcomer heard the message of the day once seated.
+        const QList<HubMessage> &heard = guests.front()->peer.got;
+        const auto greeting = std::find_if(heard.begin(), heard.end(), [](const HubMessage &m) { return m.Protocol == Tag::SYSTEM; });
+        QVERIFY(greeting != heard.end());
+        QCOMPARE(greeting->value[0], QStringLiteral("[*] Welcome, play fair"));
+        QVERIFY(std::find_if(heard.begin(), greeting, [](const HubMessage &m) { return m.Protocol == Tag::SEATKEY; }) != greeting);
 
         // A guest of the second table loses its line and comes back with its key from elsewhere.
         TableHost *second = server.tables()->find(QStringLiteral("public-2"));
@@ -210,7 +226,8 @@ private slots:
 
     void connectionsBeyondTheLimitOfAnAddressAreClosed()
     {
-        TableServer server(64, 2);
+        TableServer server(64, 8);
+        server.setMaxPerAddress(2);
         QVERIFY(server.listen(0));
         std::vector<std::unique_ptr<RawPeer>> peers;
         for (int last : {5, 5, 5, 6}) {
@@ -427,13 +444,90 @@ private slots:
         QCOMPARE(bots.computerNicks(club).size(), 2);
     }
 
-    void sigtermTellsEveryTableAndEnds()
+    void aServerBoundToOneAddressIsReachedOnlyThere()
+    {
+        TableServer server;
+        QVERIFY(server.listen(0, QHostAddress(QStringLiteral("127.0.0.2"))));
+        QTcpSocket elsewhere;
+        elsewhere.connectToHost(QHostAddress::LocalHost, quint16(server.port()));
+        QVERIFY(!elsewhere.waitForConnected(2000));
+        QTcpSocket there;
+        there.connectToHost(QHostAddress(QStringLiteral("127.0.0.2")), quint16(server.port()));
+        QVERIFY(there.waitForConnected(2000));
+    }
+
+    void settingsRefuseBadValuesAndTheCommandLineWins()
     {
         QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("server.ini"));
+        writeFile(file, "[server]\nport = 4000\ntables = 3\nmotd = Hello, friends\nchat-limit = 4/2\nlog-level = Debug\n");
+        ServerConfig config;
+        QVERIFY2(config.load(file, {{QStringLiteral("port"), QStringLiteral("4001")}, {QStringLiteral("bind"), QStringLiteral("::1")}}),
+                 qPrintable(config.error()));
+        QCOMPARE(config.port, 4001);
+        QCOMPARE(config.tables, 3);
+        QCOMPARE(config.maxPerAddress, 8);
+        QCOMPARE(config.motd, QStringLiteral("Hello, friends"));
+        QCOMPARE(config.chatLines, 4);
+        QCOMPARE(config.chatWindowS, 2);
+        QCOMPARE(config.logLevel, LogLevel::Debug);
+        QCOMPARE(config.bindAddress(), QHostAddress(QHostAddress::LocalHostIPv6));
+        QCOMPARE(config.controlSocketCandidates().last(), QStringLiteral("/run/quadrix/quadrix-server-4001.sock"));
+
+        // Each refusal names the key, the value and why.
+        const QList<std::pair<QByteArray, QString>> bad{
+            {"bot-level = 5", QStringLiteral("bot-level = \"5\": wants a whole number from 1 to 4")},
+            {"bind = 300.1.1.1", QStringLiteral("bind = \"300.1.1.1\": wants an IPv4 or IPv6 address")},
+            {"log-level = noisy", QStringLiteral("log-level = \"noisy\": wants error, warning, info or debug")},
+            {"chat-limit = 10", QStringLiteral("chat-limit = \"10\": wants LINES/SECONDS")},
+            {"prot = 1", QStringLiteral("server/prot: not a known key")},
+        };
+        // Lines of different lengths: the settings library takes a file of the same size and time as unchanged.
+        for (const auto &[line, why] : bad) {
+            writeFile(file, "[server]\n" + line + "\n");
+            ServerConfig refused;
+            QVERIFY(!refused.load(file, {}));
+            QVERIFY2(refused.error().startsWith(file + QStringLiteral(": ") + why), qPrintable(refused.error()));
+        }
+        ServerConfig fromCommandLine;
+        QVERIFY(!fromCommandLine.load({}, {{QStringLiteral("port"), QStringLiteral("70000")}}));
+        QCOMPARE(fromCommandLine.error(), QStringLiteral("command line: port = \"70000\": wants a whole number from 0 to 65535"));
+    }
+
+    void readingTheSettingsAgainKeepsWhatNeedsARestart()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("server.ini"));
+        writeFile(file, "[server]\nport = 4000\nbot-level = 2\nmax-per-address = 3\n");
+        ServerConfig config;
+        QVERIFY(config.load(file, {{QStringLiteral("bot-delay"), QStringLiteral("50")}}));
+        writeFile(file, "[server]\nport = 4100\ntables = 9\nbot-level = 3\nbot-delay = 700\nmotd = New rules\n");
+        QStringList ignored;
+        QVERIFY(config.reload(&ignored));
+        QCOMPARE(ignored, (QStringList{QStringLiteral("port"), QStringLiteral("tables")}));
+        QCOMPARE(config.port, 4000);
+        QCOMPARE(config.tables, 64);
+        QCOMPARE(config.botLevel, 3);
+        QCOMPARE(config.maxPerAddress, 8);
+        QCOMPARE(config.botDelayMs, 50);
+        QCOMPARE(config.motd, QStringLiteral("New rules"));
+        // A bad value changes nothing.
+        writeFile(file, "[server]\nbot-level = 0\n");
+        QVERIFY(!config.reload(&ignored));
+        QVERIFY(config.error().contains(QStringLiteral("bot-level = \"0\"")));
+        QCOMPARE(config.botLevel, 3);
+    }
+
+    void sigtermTellsEveryTableAndEnds()
+    {
+        // The settings file gives the port; SIGHUP reads it again and keeps the port.
+        QTemporaryDir dir;
         const QString socket = dir.filePath(QStringLiteral("ctl.sock"));
+        const QString file = dir.filePath(QStringLiteral("server.ini"));
+        writeFile(file, "[server]\nport = 0\n");
         QProcess program;
         program.start(QStringLiteral(QUADRIX_SERVER_PATH),
-                      {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--control-socket"), socket});
+                      {QStringLiteral("--config"), file, QStringLiteral("--control-socket"), socket});
         QVERIFY(program.waitForStarted());
         QTRY_VERIFY(program.canReadLine());
         const QByteArray first = program.readLine();
@@ -464,6 +558,10 @@ private slots:
         const auto bad = ctl({QStringLiteral("frob")});
         QVERIFY(bad->exitCode() != 0);
         QCOMPARE(bad->readAllStandardError().count('\n'), 1);
+        writeFile(file, "[server]\nport = 1\n");
+        ::kill(pid_t(program.processId()), SIGHUP);
+        QByteArray log;
+        QTRY_VERIFY2((log += program.readAllStandardOutput()).contains("a restart is needed for port"), log.constData());
 
         QElapsedTimer clock;
         qint64 endedAfter = -1;
@@ -477,7 +575,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(endedAfter >= 0, 3000);
         QVERIFY2(endedAfter < 2000, qPrintable(QString::number(endedAfter)));
         QCOMPARE(program.exitCode(), 0);
-        const QByteArray log = program.readAllStandardOutput();
+        log += program.readAllStandardOutput();
         QVERIFY(log.contains("north: north-guest sat down") && log.contains("south: south-guest sat down"));
         QVERIFY(!QFile::exists(socket));
     }
