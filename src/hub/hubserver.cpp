@@ -18,6 +18,7 @@ constexpr int kTickMs = 5;
 constexpr int kAttemptPauseMs = 20;
 constexpr int kMaxAttempts = 5;
 constexpr int kReadPiece = 64 * 1024;
+constexpr int kListenBacklog = 1024;
 constexpr int kLingerMs = 3000; // how long a closed connection may take to hand over its last bytes
 // Messages waiting for one connection beyond either cap: that copy has stopped reading.
 constexpr int kQueueCapMessages = 2000;
@@ -113,6 +114,8 @@ void TwsHUBsvr::setActive(bool on)
         return;
     }
     if (!m_server->isListening()) {
+        // Players of many tables may come at once (a server restarted): Qt's queue of 50 would drop some.
+        m_server->setListenBacklogSize(kListenBacklog);
         const bool valid = m_port >= 0 && m_port <= 65535;
         // Both families where the system has IPv6, else IPv4 alone; or the one address asked for.
         const bool listening = valid
