@@ -18,7 +18,7 @@ THeldSeats::THeldSeats()
 
 THeldSeats::~THeldSeats() = default;
 
-QString THeldSeats::issueKey(int seat)
+QString THeldSeats::issueKey(int seat, const QString &shown)
 {
     if (!TuserInfo::validSeat(seat))
         return {};
@@ -27,6 +27,7 @@ QString THeldSeats::issueKey(int seat)
     const quint64 low = source->generate64();
     const QString key = QStringLiteral("%1%2").arg(high, 16, 16, QLatin1Char('0')).arg(low, 16, 16, QLatin1Char('0'));
     m_seats[size_t(seat)].key = key;
+    m_seats[size_t(seat)].shownKey = shown;
     return key;
 }
 
@@ -34,7 +35,12 @@ bool THeldSeats::keyMatches(int seat, const QString &key) const
 {
     if (!TuserInfo::validSeat(seat))
         return false;
-    const QString &mine = m_seats[size_t(seat)].key;
+    const Seat &s = m_seats[size_t(seat)];
+    return sameKey(s.key, key) || sameKey(s.shownKey, key);
+}
+
+bool THeldSeats::sameKey(const QString &mine, const QString &key)
+{
     if (mine.isEmpty() || key.size() != mine.size())
         return false;
     // Every character compared whatever the first difference: the time taken tells nothing.
@@ -75,6 +81,7 @@ void THeldSeats::forget(int seat)
         return;
     m_seats[size_t(seat)].timer->stop();
     m_seats[size_t(seat)].key.clear();
+    m_seats[size_t(seat)].shownKey.clear();
 }
 
 void THeldSeats::clear()

@@ -15,8 +15,10 @@ public:
     THeldSeats();
     ~THeldSeats() override;
 
-    // A new key for the seat (128 bits from the system's entropy source, as hex); the last one is void.
-    QString issueKey(int seat);
+    // A new key for the seat (128 bits from the system's entropy source, as hex); the last one is void,
+    // except shown: the key its player came back with stays good too until the player shows another,
+    // since the new one may be lost with the connection that carried it.
+    QString issueKey(int seat, const QString &shown = {});
     bool keyMatches(int seat, const QString &key) const;
     // The seat's connection dropped: held from now until release(), forget() or expiry.
     void hold(int seat);
@@ -33,9 +35,11 @@ public:
     std::function<void(int seat)> expired;
 
 private:
+    static bool sameKey(const QString &mine, const QString &key);
     struct Seat
     {
         QString key;
+        QString shownKey; // the last key its player proved to have
         QTimer *timer = nullptr;
     };
     std::array<Seat, 5> m_seats; // 1..4

@@ -124,7 +124,7 @@ void TableHost::onRejoin(Connection *from, const QString &nick, const QString &k
     if (m_phase == Phase::Playing && m_table.toMove() == seat)
         armDeadline(seat);
 
-    sendTo(from, Tag::SEATKEY, m_held.issueKey(seat));
+    sendTo(from, Tag::SEATKEY, m_held.issueKey(seat, key));
     sendAll(Tag::USER, Tag::JOIN, nick, u.IP, QString::number(u.port), QString::number(seat));
     sendSeatsTo(from, seat);
     sendTo(from, Tag::CREDIT, QString::number(u.port), nick, QString::number(u.credit));

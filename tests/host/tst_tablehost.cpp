@@ -300,6 +300,17 @@ private slots:
         QVERIFY(back.waitTag(Tag::WHOSETURN));
         QCOMPARE(host.phase(), TableHost::Phase::Playing);
         QVERIFY(!host.roster().user(3).away);
+
+        // The new key may be lost with the connection that brought it: the key Ann came back with
+        // still opens the seat.
+        back.reset();
+        QTRY_VERIFY(host.roster().user(3).away);
+        RawPeer again;
+        QVERIFY(again.connectTo(listener.port()));
+        QVERIFY(again.waitTag(Tag::REQINFO));
+        again.send(Tag::REJOIN, QStringLiteral("Ann"), key);
+        QVERIFY(again.waitTag(Tag::SEATKEY));
+        QVERIFY(!host.roster().user(3).away);
     }
 
     void guestsCheckEachDealAndCopiesWithoutTheFeatureSeeNothingNew()
