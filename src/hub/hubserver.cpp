@@ -11,6 +11,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -194,7 +195,7 @@ bool TwsHUBsvr::queueForClients(Pick pick, int port, const QString &Protocol, co
 {
     QByteArray frame;
     bool queued = false;
-    for (Conn *c : std::as_const(m_conns)) {
+    for (Conn *c : pick == Pick::One ? connsOnPort(port) : m_conns) {
         if (c->overflowed || !c->socket || c->socket->state() != QAbstractSocket::ConnectedState)
             continue;
         const bool picked = pick == Pick::All || (pick == Pick::AllExcept ? c->port != port : c->port == port);
@@ -207,9 +208,9 @@ bool TwsHUBsvr::queueForClients(Pick pick, int port, const QString &Protocol, co
             frame = BuildFrame(Protocol, v1, v2, v3, v4, v5, v6, m_encrypt, m_key);
         queueFrame(c, frame, IsChatTag(Protocol));
         queued = true;
+        if (!m_sending && !c->overflowed)
+            armPumpFor(c);
     }
-    if (!m_sending)
-        schedulePump();
     return queued;
 }
 
@@ -249,6 +250,15 @@ void TwsHUBsvr::tellChatDropped(Conn *c)
                true);
     if (!m_sending)
         schedulePump();
+}
+
+void TwsHUBsvr::armPumpFor(const Conn *c)
+{
+    if (c->unpaced || c->queue.isEmpty())
+        return;
+    const int wait = int(std::max<qint64>(0, c->sendAt.remainingTime()));
+    if (!m_sendTimer->isActive() || m_sendTimer->remainingTime() > wait)
+        m_sendTimer->start(wait);
 }
 
 void TwsHUBsvr::schedulePump()
@@ -335,7 +345,7 @@ bool TwsHUBsvr::sendHead(Conn *c)
 
 bool TwsHUBsvr::DropClientWhenSent(int port)
 {
-    for (Conn *c : std::as_const(m_conns)) {
+    for (Conn *c : connsOnPort(port)) {
         if (c->port != port || !c->socket)
             continue;
         c->closeWhenSent = true;
@@ -348,7 +358,7 @@ bool TwsHUBsvr::DropClientWhenSent(int port)
 
 bool TwsHUBsvr::DropClient(int port)
 {
-    for (const Conn *c : std::as_const(m_conns)) {
+    for (const Conn *c : connsOnPort(port)) {
         if (c->port == port && c->socket && c->socket->state() == QAbstractSocket::ConnectedState) {
             closeConnection(c->socket);
             return true;
@@ -365,7 +375,7 @@ QString TwsHUBsvr::LocalHostName()
 
 bool TwsHUBsvr::markSeated(int port)
 {
-    for (Conn *c : std::as_const(m_conns)) {
+    for (Conn *c : connsOnPort(port)) {
         if (c->port == port && c->socket && c->socket->state() == QAbstractSocket::ConnectedState) {
             c->seated = true;
             return true;
@@ -400,11 +410,18 @@ TwsHUBsvr::Conn *TwsHUBsvr::findConn(const QTcpSocket *socket) const
 {
     if (!socket)
         return nullptr;
-    for (Conn *c : m_conns) {
-        if (c->socket == socket)
-            return c;
-    }
-    return nullptr;
+    // A socket deleted behind the hub's back must not lend its address to a newer one.
+    Conn *c = m_bySocket.value(socket, nullptr);
+    return c && c->socket == socket ? c : nullptr;
+}
+
+QList<TwsHUBsvr::Conn *> TwsHUBsvr::connsOnPort(int port) const
+{
+    QList<Conn *> found = m_byPort.values(port);
+    if (found.size() > 1)
+        std::sort(found.begin(), found.end(),
+                  [this](const Conn *a, const Conn *b) { return m_conns.indexOf(a) < m_conns.indexOf(b); });
+    return found;
 }
 
 void TwsHUBsvr::acceptConnections()
@@ -422,7 +439,10 @@ void TwsHUBsvr::acceptConnections()
         connect(socket, &QAbstractSocket::disconnected, this, [this, socket] { connectionClosed(socket); });
         connect(socket, &QAbstractSocket::errorOccurred, this,
                 [this, socket](QAbstractSocket::SocketError e) { connectionError(socket, e); });
+        c->id = socket;
         m_conns.append(c);
+        m_bySocket.insert(socket, c);
+        m_byPort.insert(c->port, c);
         const QString ip = c->ip;
         const int port = c->port;
         if (m_maxClient > 0 && m_conns.size() > m_maxClient) {
@@ -525,6 +545,8 @@ void TwsHUBsvr::closeConnection(QTcpSocket *socket)
     if (!c)
         return;
     m_conns.removeOne(c);
+    m_bySocket.remove(c->id);
+    m_byPort.remove(c->port, c);
     m_clientCount = int(m_conns.size());
     const QString ip = c->ip;
     const int port = c->port;
@@ -536,6 +558,8 @@ void TwsHUBsvr::closeConnection(QTcpSocket *socket)
 void TwsHUBsvr::dropAllConnections()
 {
     const QList<Conn *> conns = std::exchange(m_conns, {});
+    m_bySocket.clear();
+    m_byPort.clear();
     for (Conn *c : conns) {
         if (c->socket) {
             c->socket->disconnect(this);

@@ -1,6 +1,7 @@
 #pragma once
 // TwsHUBsvr: the host's side of the message hub (gHost).
 #include "hub/wire.h"
+#include <QHash>
 #include <QList>
 #include <QAbstractSocket>
 #include <QHostAddress>
@@ -125,11 +126,18 @@ private:
     void dropAllConnections();
     void deliverInbound();
     Conn *findConn(const QTcpSocket *socket) const;
+    // The connections from that port, first accepted first (two peers may share a port number).
+    QList<Conn *> connsOnPort(int port) const;
+    // The pump is due no later than when this connection may send.
+    void armPumpFor(const Conn *c);
     QString logName() const { return m_name + QStringLiteral(".log"); }
 
     QString m_name;
     QTcpServer *m_server = nullptr;
     QList<Conn *> m_conns;             // in accept order
+    // Look-ups by socket and by port: a server of many tables holds thousands of connections.
+    QHash<const QTcpSocket *, Conn *> m_bySocket;
+    QMultiHash<int, Conn *> m_byPort;
     QList<Inbound> m_inbound;          // parsed, waiting for OnDataArrived
     bool m_delivering = false;
     QTimer *m_sendTimer = nullptr;     // due at the earliest time a connection may send again

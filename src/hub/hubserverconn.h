@@ -11,6 +11,7 @@
 struct TwsHUBsvr::Conn
 {
     QPointer<QTcpSocket> socket;
+    const QTcpSocket *id = nullptr; // the socket as accepted: its key in the hub's look-up
     QString ip;
     int port = 0;
     FrameReader reader;

@@ -13,7 +13,7 @@ constexpr qint64 kSocketBufferBytes = 64 * 1024;
 
 bool TwsHUBsvr::setUnpaced(int port)
 {
-    for (Conn *c : std::as_const(m_conns)) {
+    for (Conn *c : connsOnPort(port)) {
         if (c->port != port || !c->socket || c->socket->state() != QAbstractSocket::ConnectedState)
             continue;
         if (!c->unpaced) {
