@@ -262,5 +262,14 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstChaos)
+int main(int argc, char *argv[])
+{
+    // A long or replayed run outlasts Qt Test's five minutes for one test function.
+    if ((qEnvironmentVariableIsSet("QUADRIX_CHAOS_LONG") || qEnvironmentVariableIsSet("QUADRIX_CHAOS_SEED"))
+        && !qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT"))
+        qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number(envInt("QUADRIX_CHAOS_MINUTES", 30) * 60000 + 60000));
+    QCoreApplication app(argc, argv);
+    TstChaos test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_chaos.moc"
