@@ -1,4 +1,5 @@
 #include "hub/hubclient.h"
+#include "hub/hubtiming.h"
 
 #include "hub/hublog.h"
 
@@ -10,9 +11,9 @@
 
 namespace {
 
-constexpr int kTickMs = 5;
+using HubTiming::kTickMs;
 constexpr int kSendPauseMs = 100;
-constexpr int kReadPiece = 64 * 1024;
+using HubTiming::kReadPiece;
 // Received bytes waiting for the parser; beyond this the socket is left to hold them,
 // which slows a flooding peer down instead of filling the memory.
 constexpr qint64 kMaxQueuedBytes = 1024 * 1024;

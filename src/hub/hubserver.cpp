@@ -1,4 +1,5 @@
 #include "hub/hubserver.h"
+#include "hub/hubtiming.h"
 #include "hub/hubserverconn.h"
 
 #include "hub/chatlimit.h"
@@ -15,10 +16,10 @@
 
 namespace {
 
-constexpr int kTickMs = 5;
+using HubTiming::kTickMs;
 constexpr int kAttemptPauseMs = 20;
 constexpr int kMaxAttempts = 5;
-constexpr int kReadPiece = 64 * 1024;
+using HubTiming::kReadPiece;
 constexpr int kListenBacklog = 1024;
 constexpr int kLingerMs = 3000; // how long a closed connection may take to hand over its last bytes
 // Messages waiting for one connection beyond either cap: that copy has stopped reading.
