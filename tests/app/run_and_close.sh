@@ -6,6 +6,12 @@
 # program's exit code (97 when no window came, 137 when it had to be killed).
 limit=$(( ${1:-30} * 10 ))
 shift
+# On a loaded machine the X server may not answer yet when this starts: wait for it (up to 10 s).
+tries=0
+until xwininfo -root >/dev/null 2>&1 || [ "$tries" -ge 100 ]; do
+  tries=$((tries + 1))
+  sleep 0.1
+done
 QT_QPA_PLATFORM=xcb "$@" &
 pid=$!
 tries=0
