@@ -270,6 +270,14 @@ void ClientTable::applyThrow(const TThrowClaim &claim)
         releaseHeldTurn();
 }
 
+void ClientTable::onHostThrow(const TThrowClaim &claim)
+{
+    applyThrow(claim);
+    // Its own last card, undone by a resend of the deal and heard back: its claim already went with it.
+    if (m_inDeal && seatOf(claim.nick) == mySeat() && m_table.cardCount(mySeat()) == 0)
+        endDeal(m_port, mySeat());
+}
+
 void ClientTable::endDeal(int winnerPort, int winnerSeat)
 {
     // A deal ends once; a winner who is not at the table ends nothing.

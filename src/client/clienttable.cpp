@@ -147,7 +147,7 @@ void ClientTable::onMessage(const HubMessage &m)
     } else if (tag == Tag::THROW) {
         // value1 is not used on receipt: the thrower is found by the nick.
         if (const std::optional<TThrowClaim> claim = parseThrowClaim(v[0], v[1], v[2], v[3]))
-            applyThrow(*claim);
+            onHostThrow(*claim);
     } else if (tag == Tag::NEWGAME) {
         startDeal();
     } else if (tag == Tag::GAMEOVER) {

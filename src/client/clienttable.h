@@ -145,6 +145,7 @@ private:
     void takeTurn(int seat);
     void releaseHeldTurn();
     void applyThrow(const TThrowClaim &claim);
+    void onHostThrow(const TThrowClaim &claim);
     void endOwnTurn();
     void endDeal(int winnerPort, int winnerSeat);
     // The host names another winner of the deal this copy ended as its own.

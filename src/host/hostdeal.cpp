@@ -5,6 +5,7 @@
 #include "host/tablehost.h"
 #include "net/connection.h"
 #include <QTimer>
+#include <utility>
 
 bool TableHost::mayDeal() const
 {
@@ -49,6 +50,7 @@ void TableHost::dealCards()
             m_table.setHand(s, dealt[size_t(s)]);
     sendAll(Tag::NEWGAME);
     m_table.startPlay();
+    m_resentSinceMove = {};
     ++m_dealsStarted;
     setPhase(Phase::Playing);
     emit noted(QStringLiteral("Deal %1 started with %2 players").arg(m_dealsStarted).arg(seatedCount()));
@@ -112,7 +114,10 @@ void TableHost::commitMove(int seat, const TThrowClaim &claim, const HubMessage 
     else
         m_table.applyMove(TMove{seat, claim.shown}, claim.count);
     // The move reaches every copy before the turn notice it causes, so the next player knows what to beat.
-    sendAll(relay, except);
+    // A copy given the deal again may have made this move before that resend reached it and then had it
+    // undone by the resend: it hears its own move back, and ignores it if it still holds it.
+    const bool resent = std::exchange(m_resentSinceMove[size_t(seat)], false);
+    sendAll(relay, resent ? nullptr : except);
     giveTurn(m_table.seatAfter(seat), true);
     if (m_table.cardCount(seat) == 0)
         armClaim(seat);

@@ -8,6 +8,8 @@
 void TableHost::resync(int seat)
 {
     Connection *link = linkOfSeat(seat);
-    if (link && m_features.value(link).contains(Feature::Resync) && m_phase == Phase::Playing)
+    if (link && m_features.value(link).contains(Feature::Resync) && m_phase == Phase::Playing) {
         sendDealTo(link, seat);
+        m_resentSinceMove[size_t(seat)] = true;
+    }
 }

@@ -172,6 +172,7 @@ private:
     QPointer<Connection> m_owner;
     QString m_ownerAddress;
     QSet<const Connection *> m_droppingOnPurpose;
+    std::array<bool, 5> m_resentSinceMove{}; // a seat's copy was given the deal again since its last move
     Phase m_phase = Phase::Waiting;
     int m_dealsStarted = 0;
     bool m_noNewDeals = false;

@@ -284,6 +284,28 @@ private slots:
         QCOMPARE(ended.count(), 2);
     }
 
+    // A resend of the deal that crossed the last card undoes it here; the host took it and says so.
+    void anOwnLastCardUndoneByAResendEndsTheDealWhenItComesBack()
+    {
+        Table t;
+        t.seat();
+        t.deal({"44"});
+        QSignalSpy ended(t.client, &ClientTable::dealEnded);
+        t.say(Tag::WHOSETURN, "5002", "Bob");
+        QTRY_VERIFY(t.client->myTurn());
+        QVERIFY(t.client->play({"44"}));
+        t.say(Tag::CARD, "5002", "Bob", "1", "44");
+        t.say(Tag::TABLE, "", "", "", "13#1#13#0");
+        t.say(Tag::WHOSETURN, "5002", "Bob");
+        QTRY_VERIFY(t.client->myTurn());
+        QCOMPARE(t.client->hand(), QStringList({"44"}));
+        t.say(Tag::THROW, "5002", "Bob", "1", "44#");
+        QTRY_COMPARE(ended.count(), 2);
+        QVERIFY(!t.client->inDeal());
+        QVERIFY(t.client->hand().isEmpty());
+        QCOMPARE(ended.at(1).at(0).toInt(), 2);
+    }
+
     void badInputChangesNothing()
     {
         Table t;

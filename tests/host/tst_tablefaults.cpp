@@ -243,6 +243,21 @@ private slots:
         QCOMPARE(heard[size_t(asked)].last().value[1], QStringLiteral("S%1").arg(toMove));
         QCOMPARE(news(heard[size_t(silent)]).count(Tag::TABLE), 0);
         QCOMPARE(host.table().toMove(), toMove);
+
+        // The resend may have undone a move the copy made before it came: its next move comes back to it.
+        const auto ownMoves = [&heard](int s) {
+            return std::count_if(heard[size_t(s)].begin(), heard[size_t(s)].end(), [s](const HubMessage &m) {
+                return m.Protocol == Tag::THROW && m.value[1] == QStringLiteral("S%1").arg(s);
+            });
+        };
+        for (int s = toMove;; s = host.table().toMove()) {
+            seat[size_t(s)]->send(Tag::THROW, "0", QStringLiteral("S%1").arg(s), "0", "");
+            QTRY_VERIFY(host.table().toMove() != s);
+            if (s == asked)
+                break;
+        }
+        QTRY_COMPARE(ownMoves(asked), 1);
+        QCOMPARE(ownMoves(toMove), 0);
     }
 
     void aChatFloodIsCutAtTheLimitAndTheTablePlaysOn()
