@@ -50,7 +50,8 @@ public:
     bool makeRoom(std::function<void()> seated)
     {
         TBotPlayer *bot = leaver();
-        if (!bot || m_host->phase() == TableHost::Phase::Playing)
+        // Not while a deal is played or committed to: the cards are the seats' as they stand.
+        if (!bot || !m_host->idle())
             return false;
         m_leaving << bot;
         if (Connection *end = m_hostEnds.value(bot))
@@ -199,7 +200,7 @@ QStringList ServerBots::computerNicks(const TableHost *host) const
 bool ServerBots::mayMakeRoom(const TableHost *host) const
 {
     const TableBots *bots = botsOf(host);
-    return bots && host->phase() != TableHost::Phase::Playing && bots->leaver();
+    return bots && host->idle() && bots->leaver();
 }
 
 bool ServerBots::makeRoom(TableHost *host, std::function<void()> seated)
