@@ -7,6 +7,10 @@ namespace Stress {
 
 LocalTable::LocalTable(const QStringList &nicks, bool owned)
 {
+    connect(&host, &TableHost::phaseChanged, this, [this](TableHost::Phase p) {
+        for (int s = 1; s <= 4 && p == TableHost::Phase::Playing; ++s)
+            m_dealtWins += host.table().winsAsDealt(s) ? 1 : 0;
+    });
     for (int i = 0; i < nicks.size(); ++i)
         join(nicks.at(i), owned && i == 0);
 }

@@ -30,10 +30,13 @@ public:
     // passes, the player to move. Empty when every seated copy agrees.
     QString disagreement() const;
     bool allSeated() const;
+    // Hands won as dealt so far: such a claim may cross the leader's first move, which is refused.
+    int dealtWins() const { return m_dealtWins; }
 
 private:
     void playFor(ClientTable *p);
     bool m_autoPlay = false;
+    int m_dealtWins = 0;
 };
 
 // The host's next deck that deals seat s the 13 codes hands[s], round by round as the host draws them.
