@@ -72,8 +72,9 @@ void TableHost::resendCommitment(Connection *to)
     // one back after the deal ended hears the secret it missed.
     if (!checksDeals(to))
         return;
-    if (m_revealedDeal > 0)
-        sendTo(to, Tag::DEALKEY, QString::number(m_revealedDeal), FairDeal::toHex(m_revealedSecret));
+    // Away for a whole deal, it may still owe the one before: it checks the one it awaits.
+    for (const auto &[deal, secret] : std::as_const(m_revealed))
+        sendTo(to, Tag::DEALKEY, QString::number(deal), FairDeal::toHex(secret));
     if (!m_keyDue)
         return;
     sendCommitmentTo(to);
@@ -89,8 +90,9 @@ void TableHost::revealDealKey()
     for (const QPointer<Connection> &link : std::as_const(m_checkers))
         sendTo(link, Tag::DEALKEY, QString::number(m_dealNumber), FairDeal::toHex(m_secret));
     m_checkers.clear();
-    m_revealedDeal = m_dealNumber;
-    m_revealedSecret = m_secret;
+    m_revealed.append({m_dealNumber, m_secret});
+    if (m_revealed.size() > kRevealedKept)
+        m_revealed.removeFirst();
 }
 
 void TableHost::tableClosing()

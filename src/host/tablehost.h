@@ -187,8 +187,8 @@ private:
     QList<QPointer<Connection>> m_checkers; // told this deal's commitment
     QSet<const Connection *> m_seedAwaited;
     bool m_keyDue = false;                // committed to, not yet revealed
-    int m_revealedDeal = 0;               // the last deal revealed, for players who were away then
-    QByteArray m_revealedSecret;
+    // The last deals' secrets, oldest first, for players who were away when they were revealed.
+    QList<std::pair<int, QByteArray>> m_revealed;
 
     QTimer *m_deadline;
     QTimer *m_claim;
@@ -208,4 +208,5 @@ private:
     int m_endPauseMs = 200;
     static constexpr int kAwayDeadlineMs = 3000;
     static constexpr int kTurnGraceMs = 5000;
+    static constexpr qsizetype kRevealedKept = 3; // a seat is held for far less than three deals last
 };
