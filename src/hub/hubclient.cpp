@@ -204,18 +204,7 @@ void TwsHUBcli::sendNow()
     // Written from the event loop, which also reports a failure, never inside the sender's call.
     for (const QByteArray &message : messages)
         m_socket->write(message);
-    postBusy();
-}
-
-void TwsHUBcli::postBusy()
-{
-    // Told from the event loop: the sender's own handler may still be running.
-    if (std::exchange(m_busyPosted, true))
-        return;
-    QTimer::singleShot(0, this, [this] {
-        m_busyPosted = false;
-        emit OnBusy(this);
-    });
+    m_busy.post();
 }
 
 void TwsHUBcli::startPump()

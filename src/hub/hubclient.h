@@ -1,5 +1,6 @@
 #pragma once
 // TwsHUBcli: a player's side of the message hub (gClient).
+#include "hub/postedcall.h"
 #include "hub/wire.h"
 #include <QList>
 #include <QAbstractSocket>
@@ -62,7 +63,6 @@ private:
     void pumpSendQueue();
     void receiveTick();
     void sendNow();
-    void postBusy();
     void socketConnected();
     void socketClosed();
     void socketError(QAbstractSocket::SocketError error);
@@ -84,7 +84,7 @@ private:
     bool m_pumping = false;
     bool m_receiving = false;
     bool m_unpaced = false;
-    bool m_busyPosted = false;
+    PostedCall m_busy{this, [this] { emit OnBusy(this); }};
     int m_port = 5000;
     int m_socketPort = 5000;         // Port given to the socket
     QString m_host = QStringLiteral("127.0.0.1");

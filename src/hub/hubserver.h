@@ -1,5 +1,6 @@
 #pragma once
 // TwsHUBsvr: the host's side of the message hub (gHost).
+#include "hub/postedcall.h"
 #include "hub/wire.h"
 #include <QHash>
 #include <QList>
@@ -117,7 +118,6 @@ private:
     bool sendHead(Conn *c);
     void sendUnpaced(Conn *c);
     qint64 heldBySocket(const Conn *c) const;
-    void postBusy();
     void acceptConnections();
     void readConnection(QTcpSocket *socket);
     void connectionClosed(QTcpSocket *socket);
@@ -142,7 +142,7 @@ private:
     bool m_delivering = false;
     QTimer *m_sendTimer = nullptr;     // due at the earliest time a connection may send again
     bool m_sending = false;
-    bool m_busyPosted = false;
+    PostedCall m_busy{this, [this] { emit OnBusy(this); }};
     int m_seatTimeoutMs = 15000;
     int m_chatLines = 10;
     int m_chatWindowMs = 10000;

@@ -46,7 +46,7 @@ void TwsHUBsvr::sendUnpaced(Conn *c)
         return;
     // No flush here: the socket writes from the event loop, so no error can close this connection
     // while the caller walks the connections.
-    postBusy();
+    m_busy.post();
     if (c->closeWhenSent && c->queue.isEmpty())
         closeSoon(c);
 }
@@ -56,15 +56,4 @@ qint64 TwsHUBsvr::heldBySocket(const Conn *c) const
     // A paced connection never hands the socket more than one message; an unpaced one counts what
     // the socket still holds, so that a reader that stalls is still found by the caps.
     return c->unpaced && c->socket ? c->socket->bytesToWrite() : 0;
-}
-
-void TwsHUBsvr::postBusy()
-{
-    // Told from the event loop: the sender is in the middle of handing out a message.
-    if (std::exchange(m_busyPosted, true))
-        return;
-    QTimer::singleShot(0, this, [this] {
-        m_busyPosted = false;
-        emit OnBusy(this);
-    });
 }
