@@ -4,7 +4,6 @@
 
 #include <QPointer>
 #include <QTcpSocket>
-#include <QTimer>
 
 namespace {
 // What the socket may hold before messages wait in the queue again, where the game overtakes chat.
