@@ -34,7 +34,7 @@ void TableHost::dealCards()
     m_table.beginDealing();
     std::array<QStringList, 5> dealt;
     const QStringList stacked = std::exchange(m_nextDeck, {});
-    const QStringList deck = stacked.size() == 52 ? stacked : committedDeck();
+    const QStringList deck = stacked.size() == 52 ? stacked : m_commitment.deck();
     for (int k = 1; k <= 13; ++k) {
         for (int s = 1; s <= 4; ++s) {
             const QString code = deck.at((k - 1) * 4 + s - 1);

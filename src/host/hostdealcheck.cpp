@@ -12,13 +12,9 @@ bool TableHost::checksDeals(const Connection *link) const
 
 bool TableHost::commitToDeal()
 {
-    ++m_dealNumber;
-    m_secret = FairDeal::newSecret();
-    m_seeds = {};
-    m_seedsValue.clear();
+    m_commitment.begin();
     m_checkers.clear();
     m_seedAwaited.clear();
-    m_keyDue = true;
     for (int s = 1; s <= 4; ++s) {
         Connection *link = linkOfSeat(s);
         if (!checksDeals(link) || m_roster.user(s).away)
@@ -34,7 +30,7 @@ bool TableHost::commitToDeal()
 
 void TableHost::sendCommitmentTo(Connection *to)
 {
-    sendTo(to, Tag::DEALHASH, QString::number(m_dealNumber), FairDeal::commitment(m_secret));
+    sendTo(to, Tag::DEALHASH, QString::number(m_commitment.deal()), m_commitment.commitment());
     if (!m_checkers.contains(to))
         m_checkers.append(to);
 }
@@ -42,11 +38,11 @@ void TableHost::sendCommitmentTo(Connection *to)
 void TableHost::onDealSeed(Connection *from, int seat, const QString &deal, const QString &seed)
 {
     // Only a seed that is awaited counts: late, repeated, for another deal or ill-formed, it is dropped.
-    if (!m_seedWait->isActive() || !m_seedAwaited.contains(from) || deal != QString::number(m_dealNumber)
+    if (!m_seedWait->isActive() || !m_seedAwaited.contains(from) || deal != QString::number(m_commitment.deal())
         || !FairDeal::isSeed(seed))
         return;
     m_seedAwaited.remove(from);
-    m_seeds[size_t(seat)] = seed.toLower();
+    m_commitment.setSeed(seat, seed);
     if (m_seedAwaited.isEmpty())
         seedsCollected();
 }
@@ -55,15 +51,10 @@ void TableHost::seedsCollected()
 {
     m_seedWait->stop();
     m_seedAwaited.clear();
-    m_seedsValue = FairDeal::seedsValue(m_seeds);
+    const QString seeds = m_commitment.closeSeeds();
     for (const QPointer<Connection> &link : std::as_const(m_checkers))
-        sendTo(link, Tag::DEALSEEDS, QString::number(m_dealNumber), m_seedsValue);
+        sendTo(link, Tag::DEALSEEDS, QString::number(m_commitment.deal()), seeds);
     dealCards();
-}
-
-QStringList TableHost::committedDeck() const
-{
-    return FairDeal::deck(FairDeal::dealKey(m_secret, m_dealNumber, m_seedsValue));
 }
 
 void TableHost::resendCommitment(Connection *to)
@@ -73,26 +64,24 @@ void TableHost::resendCommitment(Connection *to)
     if (!checksDeals(to))
         return;
     // Away for a whole deal, it may still owe the one before: it checks the one it awaits.
-    for (const auto &[deal, secret] : std::as_const(m_revealed))
+    for (const auto &[deal, secret] : m_commitment.revealed())
         sendTo(to, Tag::DEALKEY, QString::number(deal), FairDeal::toHex(secret));
-    if (!m_keyDue)
+    if (!m_commitment.keyDue())
         return;
     sendCommitmentTo(to);
     if (!m_seedWait->isActive())
-        sendTo(to, Tag::DEALSEEDS, QString::number(m_dealNumber), m_seedsValue);
+        sendTo(to, Tag::DEALSEEDS, QString::number(m_commitment.deal()), m_commitment.seedsValue());
 }
 
 void TableHost::revealDealKey()
 {
     m_seedWait->stop();
-    if (!std::exchange(m_keyDue, false))
+    if (!m_commitment.reveal())
         return;
+    const auto &[deal, secret] = m_commitment.revealed().last();
     for (const QPointer<Connection> &link : std::as_const(m_checkers))
-        sendTo(link, Tag::DEALKEY, QString::number(m_dealNumber), FairDeal::toHex(m_secret));
+        sendTo(link, Tag::DEALKEY, QString::number(deal), FairDeal::toHex(secret));
     m_checkers.clear();
-    m_revealed.append({m_dealNumber, m_secret});
-    if (m_revealed.size() > kRevealedKept)
-        m_revealed.removeFirst();
 }
 
 void TableHost::tableClosing()

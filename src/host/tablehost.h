@@ -11,6 +11,7 @@
 // dedicated server) does these itself: it deals when the table fills and after each deal, pings on
 // a period, and the turn's deadline covers every seat.
 #include "cards/cardeng.h"
+#include "game/dealcommitment.h"
 #include "game/heldseats.h"
 #include "game/roster.h"
 #include "game/table.h"
@@ -80,7 +81,7 @@ public:
     int connectionCount() const { return int(m_links.size()); }
     int dealsStarted() const { return m_dealsStarted; }
     // Every deal begun since the table opened, stopped and called-off ones included.
-    int dealNumber() const { return m_dealNumber; }
+    int dealNumber() const { return m_commitment.deal(); }
 
     // Times, shortened by tests; 0 keeps the player's countdown plus grace for the turn.
     void setTurnDeadlineMs(int ms) { m_turnDeadlineMs = ms; }
@@ -158,7 +159,6 @@ private:
     void sendCommitmentTo(Connection *to);
     void onDealSeed(Connection *from, int seat, const QString &deal, const QString &seed);
     void seedsCollected();
-    QStringList committedDeck() const;
     void resendCommitment(Connection *to);
     void revealDealKey();
 
@@ -180,15 +180,9 @@ private:
 
     QHash<const Connection *, QStringList> m_features; // the words agreed with each connection
     QStringList m_alsoOffered;
-    int m_dealNumber = 0;
-    QByteArray m_secret;
-    std::array<QString, 5> m_seeds;
-    QString m_seedsValue;                 // as sent in "[DEALSEEDS]"
+    TDealCommitment m_commitment;
     QList<QPointer<Connection>> m_checkers; // told this deal's commitment
     QSet<const Connection *> m_seedAwaited;
-    bool m_keyDue = false;                // committed to, not yet revealed
-    // The last deals' secrets, oldest first, for players who were away when they were revealed.
-    QList<std::pair<int, QByteArray>> m_revealed;
 
     QTimer *m_deadline;
     QTimer *m_claim;
@@ -208,5 +202,4 @@ private:
     int m_endPauseMs = 200;
     static constexpr int kAwayDeadlineMs = 3000;
     static constexpr int kTurnGraceMs = 5000;
-    static constexpr qsizetype kRevealedKept = 3; // a seat is held for far less than three deals last
 };
