@@ -57,6 +57,13 @@ struct Table
         say(Tag::NEWGAME);
         QTRY_VERIFY(client->inDeal());
     }
+    // Bob to move, holding that hand.
+    void turnWith(const QStringList &hand)
+    {
+        deal(hand);
+        say(Tag::WHOSETURN, "5002", "Bob");
+        QTRY_VERIFY(client->myTurn());
+    }
 };
 const QStringList kHand{"44", "35", "36", "37", "38", "39", "310", "311", "312", "313", "21", "25", "26"};
 const QStringList kPass{"0", "Bob", "0", "", "", ""};
@@ -153,9 +160,7 @@ private slots:
             Table t;
             t.seat();
             t.say(Tag::SEATKEY, "k1");
-            t.deal({"44"});
-            t.say(Tag::WHOSETURN, "5002", "Bob");
-            QTRY_VERIFY(t.client->myTurn());
+            t.turnWith({"44"});
             QVERIFY(t.client->play({"44"}));
             if (settled)
                 t.say(Tag::CREDIT, "5002", "Bob", "1030");
@@ -244,10 +249,8 @@ private slots:
     {
         Table t;
         t.seat();
-        t.deal({"44"});
         QSignalSpy ended(t.client, &ClientTable::dealEnded);
-        t.say(Tag::WHOSETURN, "5002", "Bob");
-        QTRY_VERIFY(t.client->myTurn());
+        t.turnWith({"44"});
         QElapsedTimer clock;
         clock.start();
         QVERIFY(t.client->play({"44"}));
@@ -266,10 +269,8 @@ private slots:
     {
         Table t;
         t.seat();
-        t.deal({"44"});
         QSignalSpy ended(t.client, &ClientTable::dealEnded);
-        t.say(Tag::WHOSETURN, "5002", "Bob");
-        QTRY_VERIFY(t.client->myTurn());
+        t.turnWith({"44"});
         QVERIFY(t.client->play({"44"}));
         // The host had passed for Bob already, and Ann won meanwhile.
         t.say(Tag::THROW, "5002", "Bob", "0", "");
@@ -289,10 +290,8 @@ private slots:
     {
         Table t;
         t.seat();
-        t.deal({"44"});
         QSignalSpy ended(t.client, &ClientTable::dealEnded);
-        t.say(Tag::WHOSETURN, "5002", "Bob");
-        QTRY_VERIFY(t.client->myTurn());
+        t.turnWith({"44"});
         QVERIFY(t.client->play({"44"}));
         t.say(Tag::CARD, "5002", "Bob", "1", "44");
         t.say(Tag::TABLE, "", "", "", "13#1#13#0");
