@@ -132,8 +132,11 @@ void ClientTable::claimIfWonAsDealt(const QStringList &own)
 void ClientTable::resumeDeal(const HubMessage &m)
 {
     const std::optional<TTableSnapshot> snapshot = parseTableSnapshot(m.value[0], m.value[1], m.value[2], m.value[3]);
-    if (!snapshot || mySeat() == 0)
+    if (!snapshot || mySeat() == 0) {
+        // Its cards go with it: left behind, they would join the hand of the next resend.
+        m_dealt = {};
         return;
+    }
     const QStringList own = enterDeal(snapshot->counts);
     m_table.setTableCards(snapshot->tableCards, m_roster.seatOfNick(snapshot->thrower));
     for (const QString &nick : snapshot->passed)

@@ -315,12 +315,17 @@ private slots:
         t.say(Tag::THROW, "5003", "Cid", "x", "48#");  // no count
         t.say(Tag::CARD, "5002", "Bob", "1x", "11");
         t.say(Tag::WHOSETURN, "0", "Nobody");
+        t.say(Tag::CARD, "5002", "Bob", "13", "11");
         t.say(Tag::TABLE, "99#", "Ann", "", "1#2#3");
         t.say(Tag::PING);
         QTRY_VERIFY(!t.sent(Tag::PONG).isEmpty());
         QVERIFY(t.client->table().tableCards().isEmpty());
         QCOMPARE(t.client->table().cardCount(1), 13);
         QCOMPARE(t.client->turnSeat(), 3);
+        // The cards of a resend whose table was ill-formed go with it.
+        t.say(Tag::CARD, "5002", "Bob", "1", "44");
+        t.say(Tag::TABLE, "", "", "", "13#1#13#0");
+        QTRY_COMPARE(t.client->hand(), QStringList({"44"}));
     }
 
     void bankruptcy()
