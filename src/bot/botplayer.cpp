@@ -5,6 +5,7 @@
 #include "net/hubdialer.h"
 #include <QRandomGenerator>
 #include <QTimer>
+#include <utility>
 
 using namespace BotCards;
 
@@ -204,6 +205,7 @@ void TBotPlayer::onDealStarted()
     if (m_inDeal || !mySeat() || m_finished)
         return;
     m_inDeal = true;
+    m_wonLast = false;
     ++m_dealsPlayed;
     emit dealStarted();
 }
@@ -211,10 +213,17 @@ void TBotPlayer::onDealStarted()
 void TBotPlayer::onDealEnded(int winnerSeat)
 {
     m_moveTimer->stop();
-    if (!m_inDeal)
+    if (!m_inDeal) {
+        // Its own win, overruled: the host had passed for it, and the host's winner stands.
+        if (std::exchange(m_wonLast, false) && winnerSeat != mySeat()) {
+            --m_dealsWon;
+            emit dealEnded(m_table->roster().user(winnerSeat).nick);
+        }
         return;
+    }
     m_inDeal = false;
-    if (winnerSeat == mySeat())
+    m_wonLast = winnerSeat == mySeat();
+    if (m_wonLast)
         ++m_dealsWon;
     emit dealEnded(m_table->roster().user(winnerSeat).nick);
 }

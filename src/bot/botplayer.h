@@ -116,6 +116,7 @@ private:
     int m_seenSeat = 0;
     int m_lastCredit = 1000;
     bool m_inDeal = false; // a deal this player was dealt into is under way
+    bool m_wonLast = false; // the last deal's end it saw was its own win
     int m_dealsPlayed = 0;
     int m_dealsWon = 0;
 };

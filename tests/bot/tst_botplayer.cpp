@@ -469,6 +469,27 @@ private slots:
         QCOMPARE(bot->dealsWon(), 0);
     }
 
+    // Its last card crossed the host's pass for it, and the host's own player won: that win stands.
+    void aWinTheHostOverrulesIsNotCounted()
+    {
+        ScriptedHost host;
+        auto bot = join(host);
+        QVERIFY(bot);
+        const QString cport = QString::number(host.clientPort);
+        QSignalSpy ended(bot.get(), &TBotPlayer::dealEnded);
+        deal(host, {QStringLiteral("12")});
+        QVERIFY(host.waitFor(Tag::SMALLESTCARD, 0, nullptr));
+        host.say(Tag::THROW, QStringLiteral("0"), QStringLiteral("Host"), QStringLiteral("1"), QStringLiteral("11#"));
+        host.say(Tag::WHOSETURN, cport, QStringLiteral("Robo"));
+        QVERIFY(host.waitFor(Tag::GAMEOVER, 0, nullptr));
+        QCOMPARE(bot->dealsWon(), 1);
+        host.say(Tag::THROW, cport, QStringLiteral("Robo"), QStringLiteral("0"));
+        host.say(Tag::GAMEOVER, QStringLiteral("0"), QStringLiteral("Host"));
+        QTRY_COMPARE(ended.size(), 2);
+        QCOMPARE(ended.last().first().toString(), QStringLiteral("Host"));
+        QCOMPARE(bot->dealsWon(), 0);
+    }
+
     // A won deal: "[GAMEOVER]" and "[iSTART]" with its port and nick, "[NEXTGAME]" a little
     // later, and the lead of the next deal without any "[WHOSETURN]".
     void winnerAsksForTheNextDealAndLeadsIt()
