@@ -44,6 +44,7 @@ void TBotPlayer::init()
     m_table = new ClientTable(m_connection, m_nick, this);
     // Its own pause decides when it moves; the host's deadline covers a search that overruns.
     m_table->setAutoPass(false);
+    m_table->setCountsDown(false);
     if (m_connection)
         connect(m_connection, &Connection::opened, this, [this] {
             emit note(QStringLiteral("%1: connected, local port %2").arg(m_nick).arg(m_connection->wirePort()));

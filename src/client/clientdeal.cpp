@@ -180,7 +180,7 @@ void ClientTable::takeTurn(int seat)
     // Back at the thrower after everyone passed, the table clears before the countdown is chosen.
     m_table.setToMove(seat);
     emit turnChanged(seat);
-    if (!myTurn()) {
+    if (!myTurn() || !m_countsDown) {
         m_countdown->stop();
         return;
     }

@@ -81,6 +81,9 @@ public:
     // A computer player makes its own choice in time; it may switch the automatic pass off.
     void setAutoPass(bool on) { m_autoPass = on; }
     bool autoPass() const { return m_autoPass; }
+    // A copy nobody watches and that passes for nobody need not count its turns down (a server's
+    // thousands of computer players).
+    void setCountsDown(bool on) { m_countsDown = on; }
     int countdownLeft() const;
     bool countdownRunning() const;
     TReconnector &reconnector() { return m_reconnect; }
@@ -182,6 +185,7 @@ private:
     bool m_leaving = false;   // this copy closed the connection itself
     bool m_tableEnded = false; // disconnected() has been told
     bool m_autoPass = true;
+    bool m_countsDown = true;
     QStringList m_features;
     QStringList m_hostFeatures;
     QString m_tableRequest;

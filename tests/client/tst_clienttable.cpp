@@ -285,6 +285,16 @@ private slots:
         QCOMPARE(ended.count(), 2);
     }
 
+    // A computer player's copy: its turn comes without a countdown to tick or pass.
+    void aCopyThatDoesNotCountDownRunsNoCountdown()
+    {
+        Table t;
+        t.client->setCountsDown(false);
+        t.seat();
+        t.turnWith(kHand);
+        QVERIFY(!t.client->countdownRunning());
+    }
+
     // A resend of the deal that crossed the last card undoes it here; the host took it and says so.
     void anOwnLastCardUndoneByAResendEndsTheDealWhenItComesBack()
     {
