@@ -205,6 +205,12 @@ void TBotPlayer::onDealStarted()
     // The deal it had when its connection dropped comes back: the same deal.
     if (m_inDeal || !mySeat() || m_finished)
         return;
+    // Its own win undone by a resend of the same deal: no new deal, and no win until the host has it.
+    if (m_table->ownWinUndone() && std::exchange(m_wonLast, false)) {
+        --m_dealsWon;
+        m_inDeal = true;
+        return;
+    }
     m_inDeal = true;
     m_wonLast = false;
     ++m_dealsPlayed;

@@ -107,6 +107,7 @@ void ClientTable::startDeal()
     // A new deal without the last one's secret first: the secret is not coming.
     if (m_keyOwed)
         dealKeyMissing();
+    m_ownWinUndone = false;
     const QStringList own = enterDeal({0, 13, 13, 13, 13});
     emit dealStarted();
     emit handChanged();
@@ -137,6 +138,8 @@ void ClientTable::resumeDeal(const HubMessage &m)
         m_dealt = {};
         return;
     }
+    // A rejoin starts from a table forgotten meanwhile (a new serial); a resend does not.
+    m_ownWinUndone = m_ownEndSerial == m_dealSerial && !m_inDeal;
     const QStringList own = enterDeal(snapshot->counts);
     m_table.setTableCards(snapshot->tableCards, m_roster.seatOfNick(snapshot->thrower));
     for (const QString &nick : snapshot->passed)

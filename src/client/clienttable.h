@@ -65,6 +65,8 @@ public:
     QString creditText(int seat) const;
     bool away(int seat) const;
     bool inDeal() const { return m_inDeal; }
+    // The deal under way came back in a resend after this copy had taken it for its own win.
+    bool ownWinUndone() const { return m_ownWinUndone; }
     // The seat whose turn this copy shows, 0 for nobody.
     int turnSeat() const { return m_turnSeat; }
     bool myTurn() const;
@@ -196,6 +198,7 @@ private:
 
     bool m_inDeal = false;
     int m_dealSerial = 0;
+    bool m_ownWinUndone = false;
     int m_turnSeat = 0;
     bool m_ownTurnOver = false; // the own move of this turn is made
     // Hosts of the old order send a guest's move after the turn notice it caused: the notice waits

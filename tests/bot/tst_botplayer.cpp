@@ -205,6 +205,16 @@ class TstBotPlayer : public QObject
         host.say(Tag::WHOSETURN, QString::number(host.clientPort), QStringLiteral("Robo"));
         return true;
     }
+    // Deals the bot one card; the host's own player leads the lowest one and the bot's turn comes.
+    bool lastCardTurn(ScriptedHost &host)
+    {
+        deal(host, {QStringLiteral("12")});
+        if (!host.waitFor(Tag::SMALLESTCARD, 0, nullptr))
+            return false;
+        host.say(Tag::THROW, QStringLiteral("0"), QStringLiteral("Host"), QStringLiteral("1"), QStringLiteral("11#"));
+        host.say(Tag::WHOSETURN, QString::number(host.clientPort), QStringLiteral("Robo"));
+        return true;
+    }
     // The throw must be the bot's own cards and accepted by the rules over this table.
     void checkThrow(const Msg &m, TCardMask hand, const QStringList &table, int clientPort)
     {
@@ -477,10 +487,7 @@ private slots:
         QVERIFY(bot);
         const QString cport = QString::number(host.clientPort);
         QSignalSpy ended(bot.get(), &TBotPlayer::dealEnded);
-        deal(host, {QStringLiteral("12")});
-        QVERIFY(host.waitFor(Tag::SMALLESTCARD, 0, nullptr));
-        host.say(Tag::THROW, QStringLiteral("0"), QStringLiteral("Host"), QStringLiteral("1"), QStringLiteral("11#"));
-        host.say(Tag::WHOSETURN, cport, QStringLiteral("Robo"));
+        QVERIFY(lastCardTurn(host));
         QVERIFY(host.waitFor(Tag::GAMEOVER, 0, nullptr));
         QCOMPARE(bot->dealsWon(), 1);
         host.say(Tag::THROW, cport, QStringLiteral("Robo"), QStringLiteral("0"));
@@ -488,6 +495,27 @@ private slots:
         QTRY_COMPARE(ended.size(), 2);
         QCOMPARE(ended.last().first().toString(), QStringLiteral("Host"));
         QCOMPARE(bot->dealsWon(), 0);
+    }
+
+    // A resend of the deal undid its last card; the host took it and sends it back: one deal, one win.
+    void aWinUndoneByAResendCountsOnce()
+    {
+        ScriptedHost host;
+        auto bot = join(host);
+        QVERIFY(bot);
+        const QString cport = QString::number(host.clientPort);
+        QVERIFY(lastCardTurn(host));
+        QVERIFY(host.waitFor(Tag::GAMEOVER, 0, nullptr));
+        host.say(Tag::CARD, cport, QStringLiteral("Robo"), QStringLiteral("1"), QStringLiteral("12"));
+        host.say(Tag::TABLE, QStringLiteral("11#"), QStringLiteral("Host"), QString(), QStringLiteral("12#13#1#13"));
+        QVERIFY(host.settled());
+        QVERIFY(bot->inDeal());
+        QCOMPARE(bot->dealsWon(), 0);
+        host.say(Tag::THROW, cport, QStringLiteral("Robo"), QStringLiteral("1"), QStringLiteral("12#"));
+        QVERIFY(host.settled());
+        QVERIFY(!bot->inDeal());
+        QCOMPARE(bot->dealsWon(), 1);
+        QCOMPARE(bot->dealsPlayed(), 1);
     }
 
     // A won deal: "[GAMEOVER]" and "[iSTART]" with its port and nick, "[NEXTGAME]" a little
@@ -499,10 +527,7 @@ private slots:
         QVERIFY(bot);
         const QString cport = QString::number(host.clientPort);
         QSignalSpy ended(bot.get(), &TBotPlayer::dealEnded);
-        deal(host, {QStringLiteral("12")});
-        QVERIFY(host.waitFor(Tag::SMALLESTCARD, 0, nullptr));
-        host.say(Tag::THROW, QStringLiteral("0"), QStringLiteral("Host"), QStringLiteral("1"), QStringLiteral("11#"));
-        host.say(Tag::WHOSETURN, cport, QStringLiteral("Robo"));
+        QVERIFY(lastCardTurn(host));
         Msg m;
         QVERIFY(host.waitFor(Tag::THROW, 0, &m));
         QCOMPARE(m.v.at(3), QStringLiteral("12#"));
