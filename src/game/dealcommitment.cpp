@@ -37,7 +37,7 @@ bool TDealCommitment::reveal()
     if (!m_keyDue)
         return false;
     m_keyDue = false;
-    m_revealed.append({m_deal, m_secret});
+    m_revealed.append({m_deal, m_secret, m_seedsValue});
     if (m_revealed.size() > kRevealedKept)
         m_revealed.removeFirst();
     return true;

@@ -7,12 +7,16 @@
 #include <QString>
 #include <QStringList>
 #include <array>
-#include <utility>
 
 class TDealCommitment
 {
 public:
-    using Revealed = std::pair<int, QByteArray>; // a deal's number and its secret
+    struct Revealed
+    {
+        int deal;
+        QByteArray secret;
+        QString seedsValue;
+    };
 
     // A new deal: its number (every deal begun counts) and a fresh secret; no seeds yet.
     int begin();

@@ -63,9 +63,13 @@ void TableHost::resendCommitment(Connection *to)
     // one back after the deal ended hears the secret it missed.
     if (!checksDeals(to))
         return;
-    // Away for a whole deal, it may still owe the one before: it checks the one it awaits.
-    for (const auto &[deal, secret] : m_commitment.revealed())
-        sendTo(to, Tag::DEALKEY, QString::number(deal), FairDeal::toHex(secret));
+    // Away for a whole deal, or from before its seeds went out to its end, it may still owe one of them:
+    // it checks the one it awaits.
+    for (const TDealCommitment::Revealed &r : m_commitment.revealed()) {
+        if (!r.seedsValue.isEmpty()) // empty: stopped before its seeds went out
+            sendTo(to, Tag::DEALSEEDS, QString::number(r.deal), r.seedsValue);
+        sendTo(to, Tag::DEALKEY, QString::number(r.deal), FairDeal::toHex(r.secret));
+    }
     if (!m_commitment.keyDue())
         return;
     sendCommitmentTo(to);
@@ -78,9 +82,9 @@ void TableHost::revealDealKey()
     m_seedWait->stop();
     if (!m_commitment.reveal())
         return;
-    const auto &[deal, secret] = m_commitment.revealed().last();
+    const TDealCommitment::Revealed &last = m_commitment.revealed().last();
     for (const QPointer<Connection> &link : std::as_const(m_checkers))
-        sendTo(link, Tag::DEALKEY, QString::number(deal), FairDeal::toHex(secret));
+        sendTo(link, Tag::DEALKEY, QString::number(last.deal), FairDeal::toHex(last.secret));
     m_checkers.clear();
 }
 
