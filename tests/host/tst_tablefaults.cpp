@@ -296,7 +296,8 @@ private slots:
         QCOMPARE(linesOf(*tt.guests.front()), allowed);
         QCOMPARE(dan.peer.count(Tag::SYSTEM), 1);
         QCOMPARE(tt.host().seatedCount(), 4);
-        QCOMPARE(refusals.count(), 0);
+        // Only a hand won as dealt may end a deal before the leader hears of it.
+        QVERIFY2(refusals.count() <= tt.t.dealtWins(), qPrintable(refusals.value(0).value(0).toString()));
         QVERIFY2(watch.longestGapMs() < 1000, qPrintable(QString::number(watch.longestGapMs())));
     }
 
